@@ -1,0 +1,345 @@
+// The handheld's C runtime pieces the program relies on: last-error codes,
+// wide-path fopen, two-argument wcstok, _wtoi, _fcvt, wsprintfW and Sleep.
+#include "platform/platform.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <cwctype>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr DWORD kErrorTooManyOpenFiles = 4;
+constexpr DWORD kErrorGenFailure = 31;
+constexpr DWORD kErrorFilenameTooLong = 206;
+constexpr int kWsprintfLimit = 1024;  // characters, the NUL included
+constexpr int kFcvtMaxDecimals = 1100;
+
+thread_local DWORD lastError = ERROR_SUCCESS;
+thread_local WCHAR* tokenNext = nullptr;
+thread_local std::string fcvtDigits;
+
+// Win32 code for a failed fopen; a missing file in an existing folder is
+// "file not found", a missing folder "path not found".
+DWORD OpenErrorCode(int error, const std::string& path)
+{
+    switch (error) {
+    case ENOENT: {
+        std::error_code ignored;
+        std::filesystem::path parent = std::filesystem::path(path).parent_path();
+        if (parent.empty())
+            parent = ".";
+        return std::filesystem::is_directory(parent, ignored) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    }
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+        return ERROR_ACCESS_DENIED;
+    case EMFILE:
+    case ENFILE:
+        return kErrorTooManyOpenFiles;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    case ENAMETOOLONG:
+        return kErrorFilenameTooLong;
+    default:
+        return kErrorGenFailure;
+    }
+}
+
+// The fopen mode of a wide mode, or "" when it is not one: 't' is dropped
+// since text mode is plain binary here.
+std::string NarrowMode(LPCWSTR mode)
+{
+    std::string narrow;
+    for (; *mode; ++mode) {
+        if (*mode == L't')
+            continue;
+        if (*mode > 0x7f)
+            return "";
+        narrow += static_cast<char>(*mode);
+    }
+    if (narrow.empty() || std::strchr("rwa", narrow[0]) == nullptr)
+        return "";
+    return narrow;
+}
+
+// Adds one to a string of decimal digits.
+void IncrementDigits(std::string& digits)
+{
+    for (size_t i = digits.size(); i-- > 0;) {
+        if (digits[i] != '9') {
+            ++digits[i];
+            return;
+        }
+        digits[i] = '0';
+    }
+    digits.insert(digits.begin(), '1');
+}
+
+// One parsed conversion of a wsprintfW format.
+struct Conversion {
+    bool left = false;
+    bool zero = false;
+    bool alternate = false;
+    int width = 0;
+    int precision = -1;
+    bool narrow = false;  // 'h' prefix
+    WCHAR type = 0;
+};
+
+// Parses the conversion after a '%'; returns the character after it, or
+// nullptr when the text is not a conversion wsprintfW knows.
+LPCWSTR ParseConversion(LPCWSTR p, Conversion& c)
+{
+    for (;; ++p) {
+        if (*p == L'-')
+            c.left = true;
+        else if (*p == L'0')
+            c.zero = true;
+        else if (*p == L'#')
+            c.alternate = true;
+        else
+            break;
+    }
+    for (; *p >= L'0' && *p <= L'9'; ++p)
+        c.width = std::min(c.width * 10 + (*p - L'0'), kWsprintfLimit);
+    if (*p == L'.') {
+        c.precision = 0;
+        for (++p; *p >= L'0' && *p <= L'9'; ++p)
+            c.precision = std::min(c.precision * 10 + (*p - L'0'), kWsprintfLimit);
+    }
+    if (*p == L'h')
+        c.narrow = true;
+    if (*p == L'h' || *p == L'l')
+        ++p;
+    if (*p == 0 || std::wcschr(L"diuxXcs", *p) == nullptr)
+        return nullptr;
+    c.type = *p;
+    return p + 1;
+}
+
+// The digits of a %d, %i, %u or %x conversion, with sign or 0x prefix.
+std::wstring NumberText(const Conversion& c, va_list& args)
+{
+    // LONG and int are both 32 bits on the handheld, so 'l' reads an int.
+    unsigned int value = va_arg(args, unsigned int);
+    bool negative = (c.type == L'd' || c.type == L'i') && static_cast<int>(value) < 0;
+    unsigned long long magnitude = negative ? 0ull - static_cast<int>(value) : value;
+    wchar_t digits[24];
+    const wchar_t* form = c.type == L'x' ? L"%llx" : c.type == L'X' ? L"%llX" : L"%llu";
+    std::swprintf(digits, 24, form, magnitude);
+    std::wstring text = digits;
+    if (c.precision >= 0 && static_cast<int>(text.size()) < c.precision)
+        text.insert(0, c.precision - text.size(), L'0');
+    std::wstring prefix = negative ? L"-" : L"";
+    if (c.alternate && value != 0 && (c.type == L'x' || c.type == L'X'))
+        prefix = c.type == L'x' ? L"0x" : L"0X";
+    if (c.zero && !c.left && c.precision < 0 && static_cast<int>(text.size() + prefix.size()) < c.width)
+        text.insert(0, c.width - text.size() - prefix.size(), L'0');
+    return prefix + text;
+}
+
+// A wide or 8-bit string argument, cut to the precision; NULL prints "(null)".
+std::wstring StringText(const Conversion& c, va_list& args)
+{
+    size_t limit = c.precision >= 0 ? static_cast<size_t>(c.precision) : static_cast<size_t>(kWsprintfLimit);
+    std::wstring text;
+    if (c.narrow) {
+        const char* s = va_arg(args, const char*);
+        if (s == nullptr)
+            s = "(null)";
+        for (; *s && text.size() < limit; ++s)
+            text += platform::WidenAnsiByte(static_cast<unsigned char>(*s));
+    } else {
+        const WCHAR* s = va_arg(args, const WCHAR*);
+        if (s == nullptr)
+            s = L"(null)";
+        for (; *s && text.size() < limit; ++s)
+            text += *s;
+    }
+    return text;
+}
+
+// The text of one conversion, padded to its width.
+std::wstring ConversionText(const Conversion& c, va_list& args)
+{
+    std::wstring text;
+    if (c.type == L's') {
+        text = StringText(c, args);
+    } else if (c.type == L'c') {
+        int ch = va_arg(args, int);
+        text = c.narrow ? platform::WidenAnsiByte(static_cast<unsigned char>(ch)) : static_cast<WCHAR>(ch);
+    } else {
+        text = NumberText(c, args);
+    }
+    if (static_cast<int>(text.size()) < c.width)
+        text.insert(c.left ? text.size() : 0, c.width - text.size(), L' ');
+    return text;
+}
+
+}  // namespace
+
+DWORD GetLastError()
+{
+    return lastError;
+}
+
+void SetLastError(DWORD code)
+{
+    lastError = code;
+}
+
+// Opens a file by wide path; lines keep their CR LF as on the handheld.
+FILE* _wfopen(LPCWSTR path, LPCWSTR mode)
+{
+    std::string narrowMode = mode ? NarrowMode(mode) : "";
+    if (path == nullptr || narrowMode.empty()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        errno = EINVAL;
+        return nullptr;
+    }
+    std::string utf8 = platform::ToUtf8(path);
+    FILE* file = std::fopen(utf8.c_str(), narrowMode.c_str());
+    if (file == nullptr) {
+        int error = errno;
+        SetLastError(OpenErrorCode(error, utf8));
+        errno = error;
+    }
+    return file;
+}
+
+// Two-argument wcstok; the position is kept per thread.
+WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters)
+{
+    WCHAR* p = text ? text : tokenNext;
+    if (p == nullptr || delimiters == nullptr) {
+        tokenNext = nullptr;
+        return nullptr;
+    }
+    p += std::wcsspn(p, delimiters);
+    if (*p == 0) {
+        tokenNext = nullptr;
+        return nullptr;
+    }
+    WCHAR* end = p + std::wcscspn(p, delimiters);
+    if (*end != 0)
+        *end++ = 0;
+    tokenNext = end;
+    return p;
+}
+
+// Leading white space, a sign and decimal digits; clamps on overflow.
+int _wtoi(const WCHAR* text)
+{
+    if (text == nullptr)
+        return 0;
+    while (std::iswspace(static_cast<wint_t>(*text)))
+        ++text;
+    bool negative = *text == L'-';
+    if (*text == L'-' || *text == L'+')
+        ++text;
+    long long value = 0;
+    for (; *text >= L'0' && *text <= L'9'; ++text) {
+        value = value * 10 + (*text - L'0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            break;
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(value);
+}
+
+// Digits of |value| rounded half up at `decimals` places, worked on the
+// exact decimal expansion of the double.
+char* _fcvt(double value, int decimals, int* decimalPoint, int* sign)
+{
+    decimals = std::clamp(decimals, -kFcvtMaxDecimals, kFcvtMaxDecimals);
+    int point = 0;
+    fcvtDigits.clear();
+    if (!std::isfinite(value)) {
+        // No digits for NaN or infinity.
+    } else if (value == 0) {
+        fcvtDigits.assign(std::max(decimals, 0), '0');
+    } else {
+        char expansion[1500];  // 309 integer digits, the point, 1100 decimals
+        std::snprintf(expansion, sizeof expansion, "%.*f", kFcvtMaxDecimals, std::fabs(value));
+        std::string all = expansion;
+        size_t dot = all.find('.');
+        all.erase(dot, 1);
+        long keep = static_cast<long>(dot) + decimals;
+        if (keep >= 0) {
+            char first = static_cast<size_t>(keep) < all.size() ? all[keep] : '0';
+            fcvtDigits = all.substr(0, keep);
+            if (first >= '5')
+                IncrementDigits(fcvtDigits);
+        }
+        size_t nonZero = fcvtDigits.find_first_not_of('0');
+        fcvtDigits.erase(0, nonZero == std::string::npos ? fcvtDigits.size() : nonZero);
+        point = static_cast<int>(fcvtDigits.size()) - decimals;
+    }
+    if (decimalPoint)
+        *decimalPoint = point;
+    if (sign)
+        *sign = value < 0 ? 1 : 0;
+    return fcvtDigits.data();
+}
+
+// The handheld's wsprintfW; output is cut at 1023 characters and a NUL.
+int wsprintfW(LPWSTR out, LPCWSTR format, ...)
+{
+    if (out == nullptr)
+        return 0;
+    std::wstring text;
+    va_list args;
+    va_start(args, format);
+    for (LPCWSTR p = format; p && *p && static_cast<int>(text.size()) < kWsprintfLimit;) {
+        if (*p != L'%') {
+            text += *p++;
+        } else if (p[1] == L'%') {
+            text += L'%';
+            p += 2;
+        } else {
+            Conversion c;
+            LPCWSTR after = ParseConversion(p + 1, c);
+            if (after == nullptr) {
+                text += *p++;  // unknown: the rest is copied as text
+            } else {
+                text += ConversionText(c, args);
+                p = after;
+            }
+        }
+    }
+    va_end(args);
+    size_t count = std::min(text.size(), static_cast<size_t>(kWsprintfLimit - 1));
+    std::wmemcpy(out, text.data(), count);
+    out[count] = 0;
+    return static_cast<int>(count);
+}
+
+// Sleeps the calling thread; 0 only gives up the rest of its time slice.
+void Sleep(DWORD milliseconds)
+{
+    if (milliseconds == 0)
+        std::this_thread::yield();
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}

@@ -1,0 +1,16 @@
+// Seams that only tests use: failures on demand and pre-answered modals.
+// The shipped program never calls these.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <functional>
+#include <string>
+
+// Message boxes: while a hook is set, MessageBoxW shows nothing and returns
+// what the hook answers for (text, caption, style).
+using MessageBoxHook = std::function<int(const std::wstring& text, const std::wstring& caption, UINT type)>;
+void SetMessageBoxHookForTest(MessageBoxHook hook);
+
+// Registry: the first failAfter file writes succeed, later ones fail as on a full disk; -1 turns this off.
+void RegistryFailWritesForTest(int failAfter);

@@ -1,0 +1,730 @@
+// Windows, messages, modal dialogs and message boxes on Qt widgets.
+//
+// Divisions: window bookkeeping, the dialog frame, messages, dialogs,
+// message boxes, window search, description and user input.
+
+#include "platform/internal.h"
+#include "platform/testing.h"
+#include "platform/winstation.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QResizeEvent>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::vector<WindowObject*> g_topLevel;  // live top-level windows, oldest first
+std::set<const WindowObject*> g_live;   // every live window object
+std::vector<WindowObject*> g_remotes;   // proxies for other processes' windows
+uint64_t g_nextSerial = 1;              // creation order
+bool g_quitPosted = false;              // PostQuitMessage was called
+MessageBoxHook g_messageBoxHook;        // tests pre-answer message boxes here
+
+double NowMs()
+{
+    using namespace std::chrono;
+    return static_cast<double>(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
+WindowObject* NewWindow(WindowKind kind, const std::wstring& text)
+{
+    auto* window = new WindowObject;
+    window->kind = kind;
+    window->text = text;
+    RegisterWindow(window);
+    g_topLevel.push_back(window);
+    return window;
+}
+
+void ForgetWindow(WindowObject* window)
+{
+    for (WindowObject* child : window->children)
+        ForgetWindow(child);
+    g_live.erase(window);
+    g_topLevel.erase(std::remove(g_topLevel.begin(), g_topLevel.end(), window), g_topLevel.end());
+    delete window;
+}
+
+void WakeLoops()
+{
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        dispatcher->wakeUp();
+}
+
+// Runs the modal loop of a window until it is ended (or a quit is posted).
+void RunModalLoop(WindowObject* window)
+{
+    while (!window->ended && !g_quitPosted)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// A dialog's client area: its own painting goes through WM_PAINT.
+class ClientArea : public QWidget {
+public:
+    ClientArea(WindowObject* window, QWidget* parent) : QWidget(parent), m_window(window)
+    {
+        setAutoFillBackground(true);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        SendMessageW(m_window, WM_PAINT, 0, 0);
+        QWidget::paintEvent(event);
+    }
+
+private:
+    WindowObject* m_window;  // the dialog this is the client area of
+};
+
+// The top-level widget of a dialog: turns the desktop's close button,
+// Escape, Enter, minimise and activation into the handheld's messages.
+class DialogFrame : public QWidget {
+public:
+    explicit DialogFrame(WindowObject* window) : m_window(window)
+    {
+        window->client = new ClientArea(window, this);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        int menuHeight = m_window->menuBar ? kMenuBarHeight * kScale : 0;
+        m_window->client->setGeometry(0, 0, width(), height() - menuHeight);
+        if (m_window->menuBar)
+            m_window->menuBar->setGeometry(0, height() - menuHeight, width(), menuHeight);
+        QWidget::resizeEvent(event);
+    }
+
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape)
+            PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+        else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+        else
+            QWidget::keyPressEvent(event);
+    }
+
+    void changeEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::WindowStateChange && isMinimized())
+            PostMessageW(m_window, WM_SIZE, SIZE_MINIMIZED, 0);
+        else if (event->type() == QEvent::ActivationChange && isActiveWindow())
+            ActivateWindow(m_window);
+        QWidget::changeEvent(event);
+    }
+
+private:
+    WindowObject* m_window;  // the dialog this frame shows
+};
+
+WindowObject* g_active = nullptr;  // the window that was last made active
+
+}  // namespace
+
+// Makes a top-level window the active one: the one that was active gets
+// WM_ACTIVATE with WA_INACTIVE, the new one WA_ACTIVE.
+void ActivateWindow(WindowObject* window)
+{
+    if (!IsLiveWindow(window) || window == g_active)
+        return;
+    WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
+    g_active = window;
+    if (window->widget) {
+        window->widget->raise();
+        window->widget->activateWindow();
+    }
+    if (previous)
+        SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(window));
+    if (IsLiveWindow(window))
+        SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+}
+
+void RegisterWindow(WindowObject* window)
+{
+    window->serial = g_nextSerial++;
+    window->created = NowMs();
+    g_live.insert(window);
+}
+
+const std::vector<WindowObject*>& TopLevelWindows()
+{
+    return g_topLevel;
+}
+
+bool IsLiveWindow(const WindowObject* window)
+{
+    return window && g_live.count(window) != 0;
+}
+
+WindowObject* FindLocalWindow(uint64_t serial)
+{
+    for (WindowObject* window : g_topLevel)
+        if (window->serial == serial)
+            return window;
+    return nullptr;
+}
+
+// Messages
+
+}  // namespace platform
+
+using namespace platform;
+
+LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!IsLiveWindow(window))
+        return 0;
+    if (window->procedure)
+        return window->procedure(window, message, wParam, lParam);
+    if (window->kind == WindowKind::Control)
+        return ControlMessage(window, message, wParam, lParam);
+    return 0;
+}
+
+BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!IsLiveWindow(window))
+        return FALSE;
+    QTimer::singleShot(0, qApp, [window, message, wParam, lParam] {
+        if (IsLiveWindow(window))
+            SendMessageW(window, message, wParam, lParam);
+    });
+    return TRUE;
+}
+
+void PostQuitMessage(int)
+{
+    g_quitPosted = true;
+    WakeLoops();
+}
+
+HWND GetDlgItem(HWND dialog, int id)
+{
+    if (!IsLiveWindow(dialog))
+        return nullptr;
+    for (WindowObject* child : dialog->children)
+        if (child->id == id)
+            return child;
+    return nullptr;
+}
+
+int GetDlgCtrlID(HWND control)
+{
+    return IsLiveWindow(control) ? control->id : 0;
+}
+
+BOOL IsWindow(HWND window)
+{
+    return IsLiveWindow(window) || (window && window->kind == WindowKind::Remote);
+}
+
+BOOL IsWindowVisible(HWND window)
+{
+    if (!IsLiveWindow(window))
+        return FALSE;
+    for (WindowObject* w = window; w; w = w->parent)
+        if (!w->visible)
+            return FALSE;
+    return TRUE;
+}
+
+// Forwards a request about a window of another process.
+static BOOL AskRemote(HWND window, const std::string& verb, const std::string& extra = std::string())
+{
+    std::string request = verb + "\t" + std::to_string(window->remoteId);
+    if (!extra.empty())
+        request += "\t" + extra;
+    std::string reply;
+    return StationRequest(window->remotePid, request, reply) && reply.rfind("ok", 0) == 0;
+}
+
+BOOL ShowWindow(HWND window, int command)
+{
+    if (window && window->kind == WindowKind::Remote)
+        return AskRemote(window, "show", std::to_string(command));
+    if (!IsLiveWindow(window))
+        return FALSE;
+    BOOL wasVisible = window->visible;
+    window->visible = command != SW_HIDE;
+    if (window->widget) {
+        if (command == SW_MINIMIZE)
+            window->widget->showMinimized();
+        else if (command == SW_HIDE)
+            window->widget->hide();
+        else if (window->kind == WindowKind::Control)
+            window->widget->setVisible(true);
+        else
+            window->widget->showNormal();
+    }
+    return wasVisible;
+}
+
+BOOL UpdateWindow(HWND window)
+{
+    if (!IsLiveWindow(window))
+        return FALSE;
+    if (window->widget && window->widget->isVisible())
+        window->widget->repaint();
+    return TRUE;
+}
+
+BOOL SetForegroundWindow(HWND window)
+{
+    if (window && window->kind == WindowKind::Remote)
+        return AskRemote(window, "foreground");
+    if (!IsLiveWindow(window) || !window->widget)
+        return FALSE;
+    ActivateWindow(window);
+    return TRUE;
+}
+
+BOOL DestroyWindow(HWND window)
+{
+    if (window && window->kind == WindowKind::Remote)
+        return AskRemote(window, "destroy");
+    if (!IsLiveWindow(window) || window->kind == WindowKind::Control)
+        return FALSE;
+    // A top-level window here always runs a modal loop: end it; the loop's
+    // owner frees the window when control returns to it.
+    window->ended = true;
+    window->result = 0;
+    window->visible = false;
+    if (window->widget)
+        window->widget->hide();
+    WakeLoops();
+    return TRUE;
+}
+
+BOOL SetWindowTextW(HWND window, LPCWSTR text)
+{
+    if (!IsLiveWindow(window))
+        return FALSE;
+    window->text = text ? text : L"";
+    if (window->kind == WindowKind::Control)
+        ControlTextChanged(window);
+    else if (window->widget)
+        window->widget->setWindowTitle(QString::fromStdWString(window->text));
+    return TRUE;
+}
+
+int GetWindowTextW(HWND window, LPWSTR buffer, int bufferSize)
+{
+    if (!IsLiveWindow(window) || !buffer || bufferSize <= 0)
+        return 0;
+    int count = std::min<int>(static_cast<int>(window->text.size()), bufferSize - 1);
+    std::copy_n(window->text.c_str(), count, buffer);
+    buffer[count] = L'\0';
+    return count;
+}
+
+// Dialogs
+
+INT_PTR DialogBoxIndirectParamW(HINSTANCE, const DLGTEMPLATEW* dialogTemplate, HWND, DLGPROC procedure, LPARAM initParam)
+{
+    if (!dialogTemplate || !procedure || !qApp)
+        return -1;
+    WindowObject* window = NewWindow(WindowKind::Dialog, dialogTemplate->title ? dialogTemplate->title : L"");
+    window->style = dialogTemplate->style;
+    window->exStyle = dialogTemplate->dwExtendedStyle;
+    window->procedure = procedure;
+    auto* frame = new DialogFrame(window);
+    window->widget = frame;
+    frame->setWindowTitle(QString::fromStdWString(window->text));
+    frame->setFont(DialogFont());
+    int width = DialogUnitsToPixelsX(dialogTemplate->cx);
+    int height = DialogUnitsToPixelsY(dialogTemplate->cy);
+    window->screenX = std::max(0, (kScreenWidth - width) / 2);
+    window->screenY = std::max(kNavBarHeight, (kScreenHeight - height) / 2);
+    frame->resize(width * kScale, height * kScale);
+    BuildDialog(window, dialogTemplate);
+    StationStart();
+
+    SendMessageW(window, WM_INITDIALOG, 0, initParam);
+    // A modal dialog is shown once initialised, unless it already ended.
+    if (!window->ended) {
+        window->visible = true;
+        frame->show();
+    }
+    RunModalLoop(window);
+    INT_PTR result = window->result;
+    KillTimersOf(window);
+    frame->hide();
+    frame->deleteLater();
+    ForgetWindow(window);
+    return result;
+}
+
+BOOL EndDialog(HWND dialog, INT_PTR result)
+{
+    if (!IsLiveWindow(dialog) || dialog->kind != WindowKind::Dialog)
+        return FALSE;
+    dialog->ended = true;
+    dialog->result = result;
+    dialog->visible = false;
+    if (dialog->widget)
+        dialog->widget->hide();
+    WakeLoops();
+    return TRUE;
+}
+
+// Message boxes
+
+void SetMessageBoxHookForTest(MessageBoxHook hook)
+{
+    g_messageBoxHook = std::move(hook);
+}
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
+{
+    std::wstring body = text ? text : L"";
+    std::wstring title = caption ? caption : L"Error";
+    if (g_messageBoxHook)
+        return g_messageBoxHook(body, title, type);
+    if (!qApp)
+        return 0;
+    WindowObject* window = NewWindow(WindowKind::MessageBox, title);
+    window->messageText = body;
+    window->style = type;
+    auto* box = new QMessageBox(IsLiveWindow(owner) ? owner->widget : nullptr);
+    window->widget = box;
+    box->setWindowTitle(QString::fromStdWString(title));
+    box->setText(QString::fromStdWString(body));
+    box->setIcon((type & 0xF0) == MB_ICONHAND ? QMessageBox::Critical : QMessageBox::NoIcon);
+    if ((type & 0xF) == MB_OKCANCEL)
+        box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    else
+        box->setStandardButtons(QMessageBox::Ok);
+    QObject::connect(box, &QMessageBox::finished, box, [window, box](int) {
+        if (!IsLiveWindow(window) || window->ended)
+            return;
+        QAbstractButton* clicked = box->clickedButton();
+        bool cancel = clicked && box->standardButton(clicked) == QMessageBox::Cancel;
+        window->result = cancel ? IDCANCEL : IDOK;
+        window->ended = true;
+        WakeLoops();
+    });
+    StationStart();
+    window->visible = true;
+    box->show();
+    RunModalLoop(window);
+    int result = window->result ? static_cast<int>(window->result) : IDOK;
+    box->hide();
+    box->deleteLater();
+    ForgetWindow(window);
+    return result;
+}
+
+// Window search
+
+HWND FindWindowW(LPCWSTR, LPCWSTR caption)
+{
+    if (!caption)
+        return nullptr;
+    for (auto it = g_topLevel.rbegin(); it != g_topLevel.rend(); ++it)
+        if ((*it)->text == caption && !(*it)->ended)
+            return *it;
+    StationWindow best;
+    for (const StationWindow& window : StationListAll(false))
+        if (window.caption == caption && (best.pid == 0 || window.created > best.created))
+            best = window;
+    if (best.pid == 0)
+        return nullptr;
+    for (WindowObject* remote : g_remotes)
+        if (remote->remotePid == best.pid && remote->remoteId == best.id)
+            return remote;
+    auto* remote = new WindowObject;  // kept for the life of the process
+    remote->kind = WindowKind::Remote;
+    remote->text = best.caption;
+    remote->remotePid = best.pid;
+    remote->remoteId = best.id;
+    g_remotes.push_back(remote);
+    return remote;
+}
+
+void InitCommonControls()
+{
+}
+
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes)
+{
+    return classes && classes->dwSize == sizeof(INITCOMMONCONTROLSEX);
+}
+
+// Description and user input
+
+namespace platform {
+
+static const char* KindName(WindowKind kind)
+{
+    switch (kind) {
+    case WindowKind::Dialog: return "dialog";
+    case WindowKind::MessageBox: return "messagebox";
+    case WindowKind::Help: return "help";
+    default: return "other";
+    }
+}
+
+QString DescribeWindow(WindowObject* window, bool withControls)
+{
+    QJsonObject object;
+    object["caption"] = QString::fromStdWString(window->text);
+    object["pid"] = static_cast<int>(getpid());
+    object["id"] = static_cast<double>(window->serial);
+    object["visible"] = window->visible;
+    object["kind"] = KindName(window->kind);
+    object["created"] = window->created;
+    if (withControls) {
+        object["rect"] = WindowRectJson(window);
+        object["cursor"] = CursorName();
+        if (window->kind == WindowKind::MessageBox)
+            object["text"] = QString::fromStdWString(window->messageText);
+        QJsonArray controls;
+        for (WindowObject* child : window->children)
+            controls.append(DescribeControl(child));
+        object["controls"] = controls;
+    }
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+bool PostUserInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error)
+{
+    if (window->kind == WindowKind::MessageBox && (verb == "close" || verb == "command")) {
+        int answer = verb == "command" && !args.empty() ? std::atoi(args[0].c_str()) : IDOK;
+        window->result = answer == IDCANCEL && (window->style & 0xF) == MB_OKCANCEL ? IDCANCEL : IDOK;
+        window->ended = true;
+        WakeLoops();
+        return true;
+    }
+    return ControlInput(window, verb, args, error);
+}
+
+bool FrameInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error)
+{
+    QWidget* widget = window->widget;
+    if (!widget) {
+        error = "window has no widget";
+        return false;
+    }
+    if (verb == "close" && args.empty()) {
+        QTimer::singleShot(0, widget, [widget] { widget->close(); });
+        return true;
+    }
+    if (verb == "minimize" && args.empty()) {
+        QTimer::singleShot(0, widget, [widget] { widget->showMinimized(); });
+        return true;
+    }
+    if (verb == "activate" && args.empty()) {
+        QTimer::singleShot(0, widget, [window] { ActivateWindow(window); });
+        return true;
+    }
+    if (verb == "command" && args.size() == 1) {
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(std::atoi(args[0].c_str()), 0), 0);
+        return true;
+    }
+    if (verb == "screenshot" && args.size() == 1) {
+        if (widget->grab().save(QString::fromStdString(args[0]), "PNG"))
+            return true;
+        error = "cannot write " + args[0];
+        return false;
+    }
+    error = "unknown verb " + verb;
+    return false;
+}
+
+}  // namespace platform
+
+// Geometry: handheld pixels; a top-level window's client area starts at its
+// screen position, a control's rectangle is relative to that client area.
+
+static QWidget* ClientOrWidget(HWND window)
+{
+    return window->client ? window->client : window->widget;
+}
+
+BOOL GetWindowRect(HWND window, RECT* rect)
+{
+    if (!IsLiveWindow(window) || !rect || !window->widget)
+        return FALSE;
+    WindowObject* top = window;
+    int x = 0, y = 0;
+    if (window->kind == WindowKind::Control) {
+        top = window->parent;
+        x = window->widget->x() / kScale;
+        y = window->widget->y() / kScale;
+    }
+    rect->left = top->screenX + x;
+    rect->top = top->screenY + y;
+    QWidget* sized = window->kind == WindowKind::Control ? window->widget : window->widget;
+    rect->right = rect->left + sized->width() / kScale;
+    rect->bottom = rect->top + sized->height() / kScale;
+    return TRUE;
+}
+
+BOOL GetClientRect(HWND window, RECT* rect)
+{
+    if (!IsLiveWindow(window) || !rect || !window->widget)
+        return FALSE;
+    QWidget* area = ClientOrWidget(window);
+    int border = 0;
+    if (auto* frame = qobject_cast<QFrame*>(area); frame && window->kind == WindowKind::Control)
+        border = frame->frameWidth();
+    rect->left = 0;
+    rect->top = 0;
+    rect->right = (area->width() - 2 * border) / kScale;
+    rect->bottom = (area->height() - 2 * border) / kScale;
+    return TRUE;
+}
+
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags)
+{
+    if (!IsLiveWindow(window) || !window->widget)
+        return FALSE;
+    QWidget* widget = window->widget;
+    if (!(flags & SWP_NOMOVE)) {
+        if (window->kind == WindowKind::Control) {
+            widget->move(x * kScale, y * kScale);
+        } else {
+            window->screenX = x;
+            window->screenY = y;
+        }
+    }
+    if (!(flags & SWP_NOSIZE))
+        widget->resize(width * kScale, height * kScale);
+    if (!(flags & SWP_NOZORDER)) {
+        if (insertAfter == HWND_TOPMOST && window->kind != WindowKind::Control) {
+            widget->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+            if (window->visible)
+                widget->show();
+        }
+        if (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST)
+            widget->raise();
+    }
+    if (flags & SWP_SHOWWINDOW)
+        ShowWindow(window, SW_SHOWNORMAL);
+    if (flags & SWP_HIDEWINDOW)
+        ShowWindow(window, SW_HIDE);
+    return TRUE;
+}
+
+BOOL InvalidateRect(HWND window, const RECT*, BOOL)
+{
+    if (!IsLiveWindow(window) || !window->widget)
+        return FALSE;
+    ClientOrWidget(window)->update();
+    return TRUE;
+}
+
+// Cursors and timers
+
+struct CursorObject {
+    int id;  // the system cursor ID
+};
+
+namespace {
+
+CursorObject g_waitCursor{32514};
+HCURSOR g_cursor = nullptr;  // the cursor SetCursor last set
+
+struct TimerEntry {
+    HWND window;     // who gets WM_TIMER
+    UINT_PTR id;     // its ID
+    QTimer* timer;   // the Qt timer behind it
+};
+
+std::vector<TimerEntry> g_timers;
+
+}  // namespace
+
+HCURSOR LoadCursorW(HINSTANCE module, LPCWSTR cursorName)
+{
+    if (module || cursorName != IDC_WAIT)
+        return nullptr;
+    return &g_waitCursor;
+}
+
+HCURSOR SetCursor(HCURSOR cursor)
+{
+    HCURSOR previous = g_cursor;
+    if (cursor == g_cursor)
+        return previous;
+    if (g_cursor == &g_waitCursor)
+        QApplication::restoreOverrideCursor();
+    if (cursor == &g_waitCursor)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    g_cursor = cursor;
+    return previous;
+}
+
+namespace platform {
+
+QString CursorName()
+{
+    return g_cursor == &g_waitCursor ? QStringLiteral("wait") : QStringLiteral("none");
+}
+
+void KillTimersOf(WindowObject* window)
+{
+    for (auto it = g_timers.begin(); it != g_timers.end();) {
+        if (it->window == window) {
+            delete it->timer;
+            it = g_timers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+}  // namespace platform
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, void*)
+{
+    if (!IsLiveWindow(window))
+        return 0;
+    KillTimer(window, id);
+    auto* timer = new QTimer;
+    timer->setInterval(static_cast<int>(milliseconds));
+    QObject::connect(timer, &QTimer::timeout, timer, [window, id] {
+        if (IsLiveWindow(window))
+            SendMessageW(window, WM_TIMER, id, 0);
+    });
+    g_timers.push_back({window, id, timer});
+    timer->start();
+    return id;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id)
+{
+    for (auto it = g_timers.begin(); it != g_timers.end(); ++it) {
+        if (it->window == window && it->id == id) {
+            it->timer->deleteLater();
+            it->timer->stop();
+            g_timers.erase(it);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}

@@ -1,0 +1,160 @@
+// Start-up: the season check and install directory in process, and the real
+// program's messages and single-copy behaviour through the window inspector.
+
+#include "app/startup.h"
+#include "tests/support/program.h"
+#include "tests/support/temp_home.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <filesystem>
+
+namespace {
+
+const char kInstallText[] = "Corvale does not appear to be installed properly.\n\nPlease run install again.";
+const char kVersionText[] = "Corvale version does not match schedule.\n\nPlease install the most current version.";
+
+class StartupTest : public TempHomeTest {
+protected:
+    // An install directory holding a schedule file whose first line is `firstLine`.
+    std::string InstallWithSchedule(const std::string& firstLine)
+    {
+        std::string dir = home + "/install";
+        WriteFile("install/Schedule.dat", firstLine);
+        SetInstallDirectory(std::wstring(dir.begin(), dir.end()));
+        return dir;
+    }
+
+    QJsonObject Dump(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> all = {"dump"};
+        all.insert(all.end(), args.begin(), args.end());
+        WinspyResult result = Winspy(all);
+        EXPECT_EQ(result.status, 0) << result.output;
+        return QJsonDocument::fromJson(QByteArray::fromStdString(result.output)).object();
+    }
+
+    // Starts the program and expects its start-up message with `text`;
+    // closing the message ends the program with 0.
+    void ExpectStartupMessage(const char* text)
+    {
+        pid_t pid = StartBinary("corvale");
+        ASSERT_TRUE(WaitForWindow("Corvale", "messagebox", 10000));
+        QJsonObject box = Dump({"--kind", "messagebox", "Corvale"});
+        EXPECT_EQ(box["text"].toString().toStdString(), text);
+        EXPECT_TRUE(box["visible"].toBool());
+        EXPECT_EQ(CountWindows("Corvale"), 1);
+        EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
+        EXPECT_EQ(WaitForExit(pid, 10000), 0);
+    }
+};
+
+struct SeasonCase {
+    const char* firstLine;  // first line of the schedule file
+    int accepted;           // CheckScheduleSeason's answer
+};
+
+class SeasonCheckTest : public StartupTest, public ::testing::WithParamInterface<SeasonCase> {};
+
+TEST_P(SeasonCheckTest, AcceptsOnlyAValidDateOfTheSeason)
+{
+    std::string path = WriteFile("Schedule.dat", GetParam().firstLine);
+    std::wstring wide(path.begin(), path.end());
+    EXPECT_EQ(CheckScheduleSeason(wide.c_str()), GetParam().accepted) << GetParam().firstLine;
+}
+
+INSTANTIATE_TEST_SUITE_P(FirstLines, SeasonCheckTest, ::testing::Values(
+    SeasonCase{"ARI,Arizona,9/7/2003 16:15,10,24\r\n", 1},
+    SeasonCase{"ARI,Arizona,9/7/2004 16:15,10,24\r\n", 0},
+    SeasonCase{"ARI,Arizona,9/7/1903 16:15\n", 1},  // any year ending in 03
+    SeasonCase{"ARI,Arizona,13/40/2003 16:15\r\n", 0},
+    SeasonCase{"ARI,Arizona,2/29/2003 16:15\r\n", 0},
+    SeasonCase{"ARI,Arizona,9/7/2003", 1},          // no time, no line end
+    SeasonCase{"ARI,,,Arizona,,9/7/2003 16:15\r\n", 1},  // empty fields vanish
+    SeasonCase{"ARI,Arizona\r\n", 0},
+    SeasonCase{"", 0},
+    SeasonCase{"ARI,Arizona,soon\r\n", 0}));
+
+TEST_F(StartupTest, MissingScheduleFileIsRefused)
+{
+    EXPECT_EQ(CheckScheduleSeason(L"/nonexistent/Schedule.dat"), 0);
+}
+
+TEST_F(StartupTest, InstallDirectoryBuildsTheThreePaths)
+{
+    EXPECT_EQ(ReadInstallDirectory(), 0);  // no key yet
+    SetInstallDirectory(L"/opt/corvale/");
+    ASSERT_EQ(ReadInstallDirectory(), 1);
+    EXPECT_STREQ(g_standingsPath, L"/opt/corvale//Standings.dat");
+    EXPECT_STREQ(g_schedulePath, L"/opt/corvale//Schedule.dat");
+    EXPECT_STREQ(g_seasonPath, L"/opt/corvale//Season.dat");
+}
+
+TEST_F(StartupTest, InstallDirectoryTooLongForThePathsIsRefused)
+{
+    SetInstallDirectory(L"/" + std::wstring(244, L'd'));  // 245 characters: fits
+    EXPECT_EQ(ReadInstallDirectory(), 1);
+    EXPECT_EQ(std::wcslen(g_standingsPath), 259u);
+    SetInstallDirectory(L"/" + std::wstring(245, L'd'));
+    EXPECT_EQ(ReadInstallDirectory(), 0);
+}
+
+TEST_F(StartupTest, NoInstallValueShowsTheInstallMessage)
+{
+    ExpectStartupMessage(kInstallText);
+}
+
+TEST_F(StartupTest, ScheduleOfAnotherSeasonShowsTheVersionMessage)
+{
+    InstallWithSchedule("ARI,Arizona,9/7/2004 16:15,10,24\r\n");
+    ExpectStartupMessage(kVersionText);
+}
+
+TEST_F(StartupTest, MissingScheduleShowsTheVersionMessage)
+{
+    SetInstallDirectory(L"/nonexistent-install");
+    ExpectStartupMessage(kVersionText);
+}
+
+TEST_F(StartupTest, BundledSeasonOpensTheMainWindowUntilClosed)
+{
+    std::string dir = home + "/install";
+    std::filesystem::create_directories(dir);
+    std::filesystem::copy_file(SourcePath("season/2003/Schedule.dat"), dir + "/Schedule.dat");
+    SetInstallDirectory(std::wstring(dir.begin(), dir.end()));
+    pid_t pid = StartBinary("corvale");
+    ASSERT_TRUE(WaitForWindow("Corvale", "dialog", 10000));
+    EXPECT_TRUE(Dump({"Corvale"})["visible"].toBool());
+    EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
+    EXPECT_EQ(WaitForExit(pid, 10000), 0);
+}
+
+TEST_F(StartupTest, SecondStartRaisesTheMainWindowAndShowsNothing)
+{
+    InstallWithSchedule("ARI,Arizona,9/7/2003 16:15\r\n");
+    pid_t first = StartBinary("corvale");
+    ASSERT_TRUE(WaitForWindow("Corvale", "dialog", 10000));
+    pid_t second = StartBinary("corvale");
+    EXPECT_EQ(WaitForExit(second, 10000), 0);
+    EXPECT_EQ(CountWindows("Corvale"), 1);
+    EXPECT_TRUE(IsRunning(first));
+    EXPECT_TRUE(Dump({"Corvale"})["visible"].toBool());
+    EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
+    EXPECT_EQ(WaitForExit(first, 10000), 0);
+}
+
+TEST_F(StartupTest, SecondStartWhileTheMessageIsUpBringsItForward)
+{
+    pid_t first = StartBinary("corvale");
+    ASSERT_TRUE(WaitForWindow("Corvale", "messagebox", 10000));
+    pid_t second = StartBinary("corvale");
+    EXPECT_EQ(WaitForExit(second, 10000), 0);
+    EXPECT_EQ(CountWindows("Corvale"), 1);
+    EXPECT_TRUE(Dump({"Corvale"})["visible"].toBool());
+    EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
+    EXPECT_EQ(WaitForExit(first, 10000), 0);
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+#include "platform/platform.h"
+#include "platform/text.h"
+#include "tests/support/temp_home.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using CrtFileTest = TempHomeTest;
+
+// Opens `path` through _wfopen and returns every piece fgets(…, 1024) reads.
+std::vector<std::string> ReadPieces(const std::string& path)
+{
+    std::vector<std::string> pieces;
+    FILE* file = _wfopen(platform::FromUtf8(path).c_str(), L"rt");
+    EXPECT_NE(file, nullptr);
+    char buffer[1024] = {};
+    while (file && std::fgets(buffer, 1024, file) != nullptr) {
+        pieces.push_back(buffer);
+        buffer[0] = 0;
+    }
+    EXPECT_STREQ(buffer, "");  // the end leaves the cleared buffer as it was
+    if (file)
+        std::fclose(file);
+    return pieces;
+}
+
+TEST(CrtErrorTest, LastErrorIsPerThread)
+{
+    SetLastError(ERROR_BADDB);
+    DWORD seen = 1;
+    std::thread([&] { seen = GetLastError(); SetLastError(ERROR_MORE_DATA); }).join();
+    EXPECT_EQ(seen, ERROR_SUCCESS);
+    EXPECT_EQ(GetLastError(), ERROR_BADDB);
+}
+
+TEST_F(CrtFileTest, LinesKeepCrLfAndLongLinesSplitAt1023)
+{
+    // Written in text mode through a non-ASCII path: line ends stay as given.
+    std::string crlf = home + "/Équipes ü.dat";
+    FILE* file = _wfopen(platform::FromUtf8(crlf).c_str(), L"wt");
+    ASSERT_NE(file, nullptr);
+    std::fputs("first\r\nlf\nlast", file);
+    std::fclose(file);
+    EXPECT_EQ(ReadPieces(crlf), (std::vector<std::string>{"first\r\n", "lf\n", "last"}));
+
+    std::string line(1100, 'a');
+    line[1022] = 'b';
+    std::string fits(1021, 'x'), spills(1022, 'y');
+    std::string path = WriteFile("long.dat", line + "\r\n" + fits + "\r\n" + spills + "\r\n");
+    EXPECT_EQ(ReadPieces(path), (std::vector<std::string>{line.substr(0, 1023), std::string(77, 'a') + "\r\n",
+                                                          fits + "\r\n", spills + "\r", "\n"}));
+}
+
+TEST_F(CrtFileTest, FailuresSetErrnoAndLastError)
+{
+    WriteFile("dir/present.dat", "");
+    struct Case { std::string path; const wchar_t* mode; int error; DWORD code; };
+    const Case cases[] = {
+        {"missing.dat", L"r", ENOENT, ERROR_FILE_NOT_FOUND},
+        {"nodir/new.dat", L"w", ENOENT, ERROR_PATH_NOT_FOUND},
+        {"dir/present.dat/below", L"r", ENOTDIR, ERROR_PATH_NOT_FOUND},
+        {"dir", L"w", EISDIR, ERROR_ACCESS_DENIED},
+        {"dir/present.dat", L"q", EINVAL, ERROR_INVALID_PARAMETER},
+    };
+    for (const Case& c : cases) {
+        SetLastError(0);
+        errno = 0;
+        EXPECT_EQ(_wfopen(platform::FromUtf8(home + "/" + c.path).c_str(), c.mode), nullptr) << c.path;
+        EXPECT_EQ(errno, c.error) << c.path;
+        EXPECT_EQ(GetLastError(), c.code) << c.path;
+    }
+}
+
+TEST(CrtWcstokTest, RunsOfDelimitersCountAsOneAndStateIsPerThread)
+{
+    wchar_t text[] = L",,a,;,b=c, ";
+    std::vector<std::wstring> tokens;
+    for (WCHAR* t = wcstok(text, L",; "); t; t = wcstok(nullptr, tokens.size() == 1 ? L"=" : L",; "))
+        tokens.push_back(t);
+    EXPECT_EQ(tokens, (std::vector<std::wstring>{L"a", L";,b", L"c"}));
+    EXPECT_EQ(wcstok(nullptr, L","), nullptr);
+    wchar_t none[] = L",; ";
+    EXPECT_EQ(wcstok(none, L",; "), nullptr);
+
+    wchar_t mine[] = L"a b";
+    wcstok(mine, L" ");
+    std::wstring theirs;
+    std::thread([&] {
+        EXPECT_EQ(wcstok(nullptr, L" "), nullptr);  // nothing started on this thread
+        wchar_t other[] = L"x y";
+        theirs = wcstok(other, L" ");
+        theirs += wcstok(nullptr, L" ");
+    }).join();
+    EXPECT_EQ(theirs, L"xy");
+    EXPECT_STREQ(wcstok(nullptr, L" "), L"b");
+}
+
+TEST(CrtWtoiTest, SignDigitsAndClamping)
+{
+    struct Case { const wchar_t* text; int value; };
+    const Case cases[] = {
+        {L"42", 42}, {L" \t\r\n-17", -17}, {L"+8", 8}, {L"12ab", 12}, {L"3.9", 3}, {L"- 5", 0}, {L"--5", 0},
+        {L"", 0}, {L"2147483647", INT_MAX}, {L"2147483648", INT_MAX}, {L"99999999999999999999", INT_MAX},
+        {L"-2147483648", INT_MIN}, {L"-2147483649", INT_MIN}, {L"-99999999999999999999", INT_MIN},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(_wtoi(c.text), c.value) << testing::PrintToString(std::wstring(c.text));
+    EXPECT_EQ(_wtoi(nullptr), 0);
+}
+
+TEST(CrtFcvtTest, RoundsHalfUpOnTheExactValue)
+{
+    struct Case { double value; int decimals; const char* digits; int point; };
+    const Case cases[] = {
+        {0.5625, 3, "563", 0}, {0.0625, 3, "63", -1}, {1.0, 3, "1000", 1}, {0.53125, 3, "531", 0},
+        {0.65625, 3, "656", 0}, {14.0, 1, "140", 2}, {0.0, 1, "0", 0}, {0.0, 3, "000", 0}, {0.5, 3, "500", 0},
+        {2.0 / 3.0, 3, "667", 0}, {2.5, 0, "3", 1}, {0.4, 0, "", 0}, {0.0004, 3, "", -3},
+        {0.0005, 3, "1", -2},   // stored a little above 0.0005
+        {1.005, 2, "100", 1},   // stored a little below 1.005
+        {99.95, 1, "1000", 3},  // stored above; the carry adds a digit
+        {1e20, 0, "100000000000000000000", 21}, {1500.0, -3, "2", 4}, {5e-324, 3, "", -3},
+        {-0.5625, 3, "563", 0}, {NAN, 3, "", 0}, {-INFINITY, 2, "", 0}, {1.0, INT_MIN, "", 1100},
+    };
+    for (const Case& c : cases) {
+        int point = 99, sign = 99;
+        EXPECT_STREQ(_fcvt(c.value, c.decimals, &point, &sign), c.digits) << c.value << " at " << c.decimals;
+        EXPECT_EQ(point, c.point) << c.value << " at " << c.decimals;
+        EXPECT_EQ(sign, c.value < 0 ? 1 : 0) << c.value;
+    }
+    int point = 0, sign = 0;
+    std::string huge = _fcvt(1.7976931348623157e308, 2, &point, &sign);
+    EXPECT_EQ(huge.size(), 311u);
+    EXPECT_EQ(huge.substr(0, 5), "17976");
+}
+
+TEST(CrtWsprintfTest, Conversions)
+{
+    wchar_t out[1024];
+    auto run = [&out](auto... args) {
+        int count = wsprintfW(out, args...);
+        EXPECT_EQ(count, static_cast<int>(std::wcslen(out)));
+        return std::wstring(out);
+    };
+    EXPECT_EQ(run(L"%d %i %u %x", -12, INT_MIN, -1, 255), L"-12 -2147483648 4294967295 ff");
+    EXPECT_EQ(run(L"%c[%s][%ls]", L'Q', L"Bears", L"Lions"), L"Q[Bears][Lions]");
+    EXPECT_EQ(run(L"%hs", "caf\xe9 \x80"), L"caf\u00e9 \u20ac");
+    EXPECT_EQ(run(L"%s/%hs", static_cast<wchar_t*>(nullptr), static_cast<char*>(nullptr)), L"(null)/(null)");
+    EXPECT_EQ(run(L"%d%% %q %", 100), L"100% %q %");
+    EXPECT_EQ(run(L"[%5d][%-3d][%.2s] %s", 42, 7, L"Bears", L"ok"), L"[   42][7  ][Be] ok");
+}
+
+TEST(CrtWsprintfTest, OutputStopsAt1024Characters)
+{
+    std::wstring text(2000, L'z');
+    std::vector<wchar_t> out(1100, L'#');
+    EXPECT_EQ(wsprintfW(out.data(), L"%s", text.c_str()), 1023);
+    EXPECT_EQ(out[1022], L'z');
+    EXPECT_EQ(out[1023], L'\0');
+    EXPECT_EQ(out[1024], L'#');
+}
+
+TEST(CrtSleepTest, WaitsAtLeastTheTimeGiven)
+{
+    auto start = std::chrono::steady_clock::now();
+    Sleep(30);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+    Sleep(0);
+}
+
+}  // namespace

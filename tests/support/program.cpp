@@ -1,0 +1,112 @@
+#include "tests/support/program.h"
+
+#include "platform/platform.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+pid_t StartBinary(const std::string& name, const std::vector<std::string>& args)
+{
+    std::string path = std::string(CORVALE_BINARY_DIR) + "/" + name;
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(path.c_str()));
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(path.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+int WaitForExit(pid_t pid, int timeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+bool IsRunning(pid_t pid)
+{
+    int status = 0;
+    return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+WinspyResult Winspy(const std::vector<std::string>& args)
+{
+    std::string command = std::string(CORVALE_BINARY_DIR) + "/winspy";
+    for (const std::string& arg : args) {
+        std::string quoted = "'";
+        for (char c : arg)
+            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += " " + quoted + "'";
+    }
+    WinspyResult result{-1, ""};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+static int CountMatching(const std::string& caption, const std::string& kind)
+{
+    WinspyResult list = Winspy({"list"});
+    int count = 0;
+    size_t start = 0;
+    while (start < list.output.size()) {
+        size_t end = list.output.find('\n', start);
+        std::string line = list.output.substr(start, end - start);
+        if (line.find("\"caption\":\"" + caption + "\"") != std::string::npos &&
+            (kind.empty() || line.find("\"kind\":\"" + kind + "\"") != std::string::npos))
+            ++count;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return count;
+}
+
+bool WaitForWindow(const std::string& caption, const std::string& kind, int timeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (CountMatching(caption, kind) > 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+int CountWindows(const std::string& caption)
+{
+    return CountMatching(caption, "");
+}
+
+void SetInstallDirectory(const std::wstring& directory)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
+    RegSetValueExW(key, L"Install", 0, REG_SZ, reinterpret_cast<const BYTE*>(directory.c_str()),
+                   static_cast<DWORD>((directory.size() + 1) * sizeof(WCHAR)));
+    RegCloseKey(key);
+}

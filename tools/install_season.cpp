@@ -1,0 +1,78 @@
+// corvale-install: the installer step. Records the install directory in
+// the registry value `Install` and copies the bundled season files into it,
+// never over files already there (a download must survive a reinstall).
+
+#include "platform/platform.h"
+#include "platform/text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kSeasonFiles[] = {"Standings.dat", "Schedule.dat", "Season.dat", "Ravelock.html"};
+
+fs::path DefaultInstallDirectory()
+{
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && *data)
+        return fs::path(data) / "corvale";
+    const char* home = std::getenv("HOME");
+    return fs::path(home ? home : ".") / ".local/share/corvale";
+}
+
+bool WriteInstallValue(const fs::path& directory)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    std::wstring text = platform::FromUtf8(directory.string());
+    LONG status = RegSetValueExW(key, L"Install", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                 static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || argc > 3 || std::string(argv[1]) == "--help") {
+        std::fprintf(stderr, "usage: corvale-install SEASON_DIR [INSTALL_DIR]\n"
+                             "Copies the season files of SEASON_DIR into INSTALL_DIR (default\n"
+                             "$XDG_DATA_HOME/corvale, else ~/.local/share/corvale) unless they are\n"
+                             "already there, and records INSTALL_DIR as the registry value Install.\n");
+        return 2;
+    }
+    fs::path source = argv[1];
+    fs::path target = fs::absolute(argc == 3 ? fs::path(argv[2]) : DefaultInstallDirectory()).lexically_normal();
+    std::error_code error;
+    fs::create_directories(target, error);
+    if (error) {
+        std::fprintf(stderr, "corvale-install: cannot create %s: %s\n", target.c_str(), error.message().c_str());
+        return 1;
+    }
+    for (const char* name : kSeasonFiles) {
+        fs::path from = source / name;
+        fs::path to = target / name;
+        if (!fs::exists(from) || fs::exists(to))
+            continue;
+        if (!fs::copy_file(from, to, error)) {
+            std::fprintf(stderr, "corvale-install: cannot copy %s: %s\n", from.c_str(), error.message().c_str());
+            return 1;
+        }
+    }
+    std::string directory = target.string();
+    while (directory.size() > 1 && directory.back() == '/')
+        directory.pop_back();
+    if (!WriteInstallValue(directory)) {
+        std::fprintf(stderr, "corvale-install: cannot write the registry\n");
+        return 1;
+    }
+    std::printf("Corvale installed in %s\n", directory.c_str());
+    return 0;
+}
