@@ -30,6 +30,7 @@ namespace platform {
 namespace {
 
 constexpr int kListRowHeight = 14;  // handheld pixels per list view row
+constexpr int kComboHeight = 15;    // handheld pixels of a closed drop-down list
 
 QString Q(const std::wstring& text)
 {
@@ -230,8 +231,12 @@ QWidget* CreateTabControl(WindowObject* control, QWidget* parent)
 
 QWidget* CreateButton(WindowObject* control, QWidget* parent)
 {
-    if ((control->style & 0xF) == BS_GROUPBOX)
-        return new QGroupBox(Q(control->text), parent);
+    if ((control->style & 0xF) == BS_GROUPBOX) {
+        // A frame around other controls: it lies beneath them.
+        auto* group = new QGroupBox(Q(control->text), parent);
+        group->lower();
+        return group;
+    }
     auto* button = new QPushButton(Q(control->text), parent);
     QObject::connect(button, &QPushButton::clicked, button, [control] { Command(control, BN_CLICKED); });
     return button;
@@ -570,8 +575,12 @@ void BuildDialog(WindowObject* dialog, const DLGTEMPLATEW* dialogTemplate)
         control->visible = (item.style & WS_VISIBLE) != 0;
         control->widget = CreateControlWidget(control, ClientWidget(dialog));
         control->widget->setFont(DialogFont());
+        // A drop-down's template height includes its list; closed, it is one line tall.
+        int height = DialogUnitsToPixelsY(item.cy);
+        if (IsClass(control, L"COMBOBOX"))
+            height = std::min(height, kComboHeight);
         control->widget->setGeometry(DialogUnitsToPixelsX(item.x) * kScale, DialogUnitsToPixelsY(item.y) * kScale,
-                                     DialogUnitsToPixelsX(item.cx) * kScale, DialogUnitsToPixelsY(item.cy) * kScale);
+                                     DialogUnitsToPixelsX(item.cx) * kScale, height * kScale);
         control->widget->setVisible(control->visible);
         dialog->children.push_back(control);
         RegisterWindow(control);
@@ -674,6 +683,7 @@ bool ControlInput(WindowObject* window, const std::string& verb, const std::vect
         }
         if (verb == "scroll" && IsClass(control, L"SysListView32")) {
             QTableView* view = ListViewOf(control);
+            view->doItemsLayout();  // the scroll range follows rows added since the last paint
             view->verticalScrollBar()->setValue(std::clamp(index, 0, view->verticalScrollBar()->maximum()));
             return true;
         }

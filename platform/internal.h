@@ -123,8 +123,10 @@ bool ControlInput(WindowObject* window, const std::string& verb, const std::vect
 // Input for the window itself: close, minimize, activate, screenshot, command.
 bool FrameInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error);
 
-// Makes a top-level window the active one, with WM_ACTIVATE to both sides.
+// Makes a top-level window the active one, with WM_ACTIVATE to both sides;
+// NoteActivation only records one the desktop has already activated.
 void ActivateWindow(WindowObject* window);
+void NoteActivation(WindowObject* window);
 // Stops every timer of a window that is going away.
 void KillTimersOf(WindowObject* window);
 

@@ -194,6 +194,7 @@ typedef INT_PTR (*DLGPROC)(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 #define WM_GETTEXTLENGTH 0x000E
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
+#define WM_ERASEBKGND 0x0014
 #define WM_NOTIFY 0x004E
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111

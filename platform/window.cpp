@@ -85,6 +85,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override
     {
+        SendMessageW(m_window, WM_ERASEBKGND, 0, 0);
         SendMessageW(m_window, WM_PAINT, 0, 0);
         QWidget::paintEvent(event);
     }
@@ -133,7 +134,7 @@ protected:
         if (event->type() == QEvent::WindowStateChange && isMinimized())
             PostMessageW(m_window, WM_SIZE, SIZE_MINIMIZED, 0);
         else if (event->type() == QEvent::ActivationChange && isActiveWindow())
-            ActivateWindow(m_window);
+            NoteActivation(m_window);
         QWidget::changeEvent(event);
     }
 
@@ -145,22 +146,30 @@ WindowObject* g_active = nullptr;  // the window that was last made active
 
 }  // namespace
 
-// Makes a top-level window the active one: the one that was active gets
+// Records that a window became the active one: the one that was active gets
 // WM_ACTIVATE with WA_INACTIVE, the new one WA_ACTIVE.
-void ActivateWindow(WindowObject* window)
+void NoteActivation(WindowObject* window)
 {
     if (!IsLiveWindow(window) || window == g_active)
         return;
     WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
     g_active = window;
-    if (window->widget) {
-        window->widget->raise();
-        window->widget->activateWindow();
-    }
     if (previous)
         SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(window));
     if (IsLiveWindow(window))
         SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+}
+
+// Raises a top-level window, asks the desktop to activate it and records it.
+void ActivateWindow(WindowObject* window)
+{
+    if (!IsLiveWindow(window))
+        return;
+    if (window->widget) {
+        window->widget->raise();
+        window->widget->activateWindow();
+    }
+    NoteActivation(window);
 }
 
 void RegisterWindow(WindowObject* window)

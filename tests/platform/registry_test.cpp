@@ -1,3 +1,4 @@
+#include <cstring>
 #include "platform/platform.h"
 #include "platform/testing.h"
 #include "tests/support/temp_home.h"
@@ -65,8 +66,11 @@ std::wstring Read(LPCWSTR name, LPCWSTR path = kKey)
     RegCloseKey(key);
     if (status != ERROR_SUCCESS)
         return L"error " + std::to_wstring(status);
-    if (type == REG_DWORD)
-        return L"dword " + std::to_wstring(*reinterpret_cast<DWORD*>(buffer));
+    if (type == REG_DWORD) {
+        DWORD number = 0;
+        std::memcpy(&number, buffer, sizeof number);
+        return L"dword " + std::to_wstring(number);
+    }
     return buffer;
 }
 

@@ -1,0 +1,13 @@
+#include "download/download_dialog.h"
+
+// Stand-in: opens from its template and ends on OK or Cancel.
+INT_PTR DownloadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_INITDIALOG)
+        return 1;
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(dialog, LOWORD(wParam));
+        return 1;
+    }
+    return 0;
+}

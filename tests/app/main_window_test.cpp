@@ -1,0 +1,227 @@
+// The main window in process: set-up, pages and their layouts, the title,
+// the division images, secondary windows found by caption, minimising.
+
+#include "app/main_window.h"
+#include "app/pages.h"
+#include "app/resources/resource.h"
+#include "data/standings.h"
+#include "platform/internal.h"
+#include "settings/settings.h"
+#include "tests/support/app_harness.h"
+
+#include <QTimer>
+
+namespace {
+
+class MainWindowTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        InstallSeason("season/2003");
+    }
+
+    static void SelectTab(HWND window, int page)
+    {
+        std::string error;
+        ASSERT_TRUE(platform::ControlInput(window, "select", {"1001", std::to_string(page)}, error)) << error;
+    }
+
+    // IDs of the visible page controls; the division images are placed
+    // apart from the page switch and checked on their own.
+    static std::vector<int> VisibleControls(HWND window)
+    {
+        std::vector<int> visible;
+        for (WindowObject* control : window->children)
+            if (control->id >= 1001 && control->id <= 1037 && (control->id < 1011 || control->id > 1018) && IsWindowVisible(control))
+                visible.push_back(control->id);
+        std::sort(visible.begin(), visible.end());
+        return visible;
+    }
+
+    static int CountTopLevel(const std::wstring& caption)
+    {
+        int count = 0;
+        for (WindowObject* window : platform::TopLevelWindows())
+            count += window->text == caption && !window->ended;
+        return count;
+    }
+};
+
+TEST_F(MainWindowTest, OpensFullScreenWithPickersTabsAndColumns)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
+    DWORD five = 5;
+    RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"), 2 * sizeof(WCHAR));
+    RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&five), 4);
+    RegCloseKey(key);
+    RunMainWindow([](HWND window) {
+        EXPECT_EQ(g_mainWindow, window);
+        RECT screen;
+        GetWindowRect(window, &screen);
+        EXPECT_EQ(screen.top, 26);
+        EXPECT_EQ(screen.right - screen.left, 240);
+        HWND teams = GetDlgItem(window, IDC_TEAM_PICKER);
+        HWND weeks = GetDlgItem(window, IDC_WEEK_PICKER);
+        EXPECT_EQ(teams->data.items.size(), 32u);
+        EXPECT_EQ(teams->data.items[0], L"Arizona");
+        EXPECT_EQ(SendMessageW(teams, CB_GETCURSEL, 0, 0), 5);  // the favourite team
+        EXPECT_EQ(SendMessageW(weeks, CB_GETCURSEL, 0, 0), 0);
+        ASSERT_EQ(weeks->data.items.size(), 21u);
+        EXPECT_EQ(weeks->data.items[16], L"Week 17");
+        EXPECT_EQ(std::vector<std::wstring>(weeks->data.items.begin() + 17, weeks->data.items.end()),
+                  (std::vector<std::wstring>{L"Wild Card", L"Divisonal", L"Conference", L"Super Bowl"}));
+        EXPECT_EQ(GetDlgItem(window, IDC_PAGE_TABS)->data.items,
+                  (std::vector<std::wstring>{L" Standings ", L"   Team   ", L"   Week   ", L"   Year   "}));
+        const auto& standings = GetDlgItem(window, IDC_STANDINGS_LIST)->data;
+        ASSERT_EQ(standings.columns.size(), 5u);
+        EXPECT_EQ(standings.columns[0].width, 80);
+        EXPECT_EQ(standings.columns[4].text, L"Pct");
+        EXPECT_EQ(standings.columns[4].format, LVCFMT_RIGHT);
+        EXPECT_EQ(standings.extendedStyle, static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
+        const auto& week = GetDlgItem(window, IDC_WEEK_LIST)->data;
+        EXPECT_EQ(week.columns[2].text, L"Odds");
+        EXPECT_EQ(week.columns[2].format, LVCFMT_CENTER);
+        EXPECT_EQ(week.extendedStyle, static_cast<DWORD>(LVS_EX_FULLROWSELECT));
+        EXPECT_EQ(GetDlgItem(window, IDC_SCHEDULE_TABLE)->data.columns.size(), 108u);
+        EXPECT_EQ(GetDlgItem(window, IDC_SCHEDULE_TABLE)->data.extendedStyle, 0u);
+        EXPECT_EQ(platform::CursorName(), "none");
+    });
+}
+
+TEST_F(MainWindowTest, EachTabShowsItsPageAndHidesTheOthers)
+{
+    RunMainWindow([](HWND window) {
+        const std::vector<int> standings = {1001, 1002, 1005, 1019};
+        const std::vector<int> team = {1001, 1006, 1021, 1022, 1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036};
+        const std::vector<int> week = {1001, 1007, 1020, 1023};
+        const std::vector<int> year = {1001, 1008};
+        EXPECT_EQ(VisibleControls(window), standings);
+        for (int round = 0; round < 2; ++round) {
+            SelectTab(window, 1);
+            EXPECT_EQ(VisibleControls(window), team);
+            SelectTab(window, 1);  // the current tab again changes nothing
+            EXPECT_EQ(VisibleControls(window), team);
+            SelectTab(window, 2);
+            EXPECT_EQ(VisibleControls(window), week);
+            SelectTab(window, 3);
+            EXPECT_EQ(VisibleControls(window), year);
+            SelectTab(window, 0);
+            EXPECT_EQ(VisibleControls(window), standings);
+        }
+    });
+}
+
+TEST_F(MainWindowTest, DivisionImagesLieOverTheirRowsAndFollowScrolling)
+{
+    RunMainWindow([](HWND window) {
+        HWND list = GetDlgItem(window, IDC_STANDINGS_LIST);
+        for (int i = 0; i < 40; ++i) {
+            LVITEMW item = {LVIF_TEXT, i, 0, 0, 0, const_cast<WCHAR*>(L""), 0, 0, 0};
+            SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        }
+        PlaceDivisionHeaders(window);
+        RECT listRect, rowRect = {}, imageRect;
+        GetWindowRect(list, &listRect);
+        for (int k = 0; k < 8; ++k) {
+            HWND image = GetDlgItem(window, IDC_DIVISION_FIRST + k);
+            SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(5 * k), reinterpret_cast<LPARAM>(&rowRect));
+            bool shouldShow = (k < 3 ? rowRect.bottom : rowRect.top) < listRect.bottom - 92;
+            EXPECT_EQ(IsWindowVisible(image) != 0, shouldShow) << "image " << k;
+            if (!shouldShow)
+                continue;
+            GetWindowRect(image, &imageRect);
+            // Inside the list, over the top of the division's row.
+            EXPECT_EQ(imageRect.left, listRect.left + 30);
+            EXPECT_GE(imageRect.top, listRect.top + rowRect.top);
+            EXPECT_LT(imageRect.bottom, listRect.top + rowRect.bottom + 2);
+            EXPECT_LT(imageRect.bottom, listRect.bottom);
+        }
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, 1012)));
+        std::string error;
+        ASSERT_TRUE(platform::ControlInput(window, "scroll", {"1005", "6"}, error));
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, 1012)));  // row 5 above the top edge
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, 1013)));   // row 10 now near the top
+        ASSERT_TRUE(platform::ControlInput(window, "scroll", {"1005", "0"}, error));
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, 1012)));
+        // Fewer rows: images of missing rows are hidden.
+        SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+        PlaceDivisionHeaders(window);
+        for (int id = IDC_DIVISION_FIRST; id <= IDC_DIVISION_LAST; ++id)
+            EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, id))) << id;
+        SelectTab(window, 1);
+        for (int id = IDC_DIVISION_FIRST; id <= IDC_DIVISION_LAST; ++id)
+            EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, id))) << id;
+    });
+}
+
+TEST_F(MainWindowTest, TitleIsDrawnInRedOnTheStandingsPageOnly)
+{
+    RunMainWindow([](HWND window) {
+        std::wcscpy(g_seasonLabel, L"2003");
+        HWND title = GetDlgItem(window, IDC_STANDINGS_TITLE);
+        PaintStandingsTitle(window);
+        ASSERT_EQ(title->data.painted.size(), 1u);
+        const PaintedText& drawn = title->data.painted[0];
+        EXPECT_EQ(drawn.text, L" 2003 NFL Standings ");
+        EXPECT_EQ(drawn.color, RGB(255, 0, 0));
+        EXPECT_EQ(drawn.format, static_cast<UINT>(DT_CENTER | DT_SINGLELINE));
+        EXPECT_EQ(drawn.backgroundMode, OPAQUE);
+        EXPECT_EQ(drawn.font.lfHeight, 14);
+        EXPECT_EQ(drawn.font.lfWeight, 700);
+        EXPECT_STREQ(drawn.font.lfFaceName, L"Tahoma");
+        SelectTab(window, 2);
+        SendMessageW(window, WM_PAINT, 0, 0);
+        EXPECT_FALSE(IsWindowVisible(title));
+        SelectTab(window, 0);
+        EXPECT_TRUE(IsWindowVisible(title));
+        // A label of 129 characters makes the title longer than 127: it is cut.
+        std::wcscpy(g_seasonLabel, std::wstring(129, L'9').c_str());
+        WCHAR text[128];
+        BuildStandingsTitle(text);
+        EXPECT_EQ(std::wcslen(text), 127u);
+        EXPECT_EQ(text[0], L' ');
+    });
+}
+
+// The secondary dialogs run nested modal loops inside the main window's:
+// the checks run from a timer inside the innermost loop.
+TEST_F(MainWindowTest, SecondaryWindowsOpenOnceAndEndWithTheMainWindow)
+{
+    int options = -1, calendars = -1;
+    LRESULT dropDown = -1, unknown = -1;
+    RunMainWindow([&](HWND window) {
+        PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
+        PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
+        PostMessageW(window, WM_COMMAND, IDM_CALENDAR, 0);
+        QTimer::singleShot(300, [&, window] {
+            options = CountTopLevel(L"RVL Options");
+            calendars = CountTopLevel(L"RVL Calendar");
+            // The main window still answers while they are up.
+            dropDown = SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TEAM_PICKER, CBN_DROPDOWN), 0);
+            unknown = SendMessageW(window, WM_COMMAND, 12345, 0);
+            // Minimising ends every secondary window and then the main window.
+            SendMessageW(window, WM_SIZE, SIZE_MINIMIZED, 0);
+        });
+        EXPECT_TRUE(WaitUntil([window] { return window->ended; }, 5000));
+    });
+    EXPECT_EQ(options, 1);
+    EXPECT_EQ(calendars, 1);
+    EXPECT_EQ(dropDown, 1);
+    EXPECT_EQ(unknown, 0);
+    EXPECT_EQ(CountTopLevel(L"RVL Options"), 0);
+    EXPECT_EQ(CountTopLevel(L"RVL Calendar"), 0);
+    EXPECT_EQ(CountTopLevel(L"Corvale"), 0);
+}
+
+TEST_F(MainWindowTest, BringWindowForwardFindsOnlyAnExactCaption)
+{
+    RunMainWindow([](HWND) {
+        EXPECT_EQ(BringWindowForward(L"Corvale"), 1);
+        EXPECT_EQ(BringWindowForward(L"Corval"), 0);
+        EXPECT_EQ(CloseHelpViewer(), 0);
+    });
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// Running dialogs in the test process: the application object, the
+// program's module, the bundled season installed in the test's home, and
+// the main window run with a body of test code inside its modal loop.
+#pragma once
+
+#include "platform/platform.h"
+#include "tests/support/temp_home.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Makes the QApplication (offscreen) and hands the program's resources to
+// the platform, once per process.
+void EnsureApplication();
+
+// Processes events for `ms` milliseconds.
+void WaitMs(int ms);
+
+// Processes events until `done` holds or `timeoutMs` passes; returns `done()`.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 3000);
+
+class AppTest : public TempHomeTest {
+protected:
+    void SetUp() override;
+
+    // Copies the files of `seasonDir` (relative to the source tree) into the
+    // install directory and points `Install` and the three paths at it.
+    void InstallSeason(const std::string& seasonDir);
+
+    // Runs the main window; `body` runs inside its loop once the loading
+    // stages are over, and the window is closed after it.
+    void RunMainWindow(const std::function<void(HWND)>& body);
+
+    std::string installDir;  // the test's install directory
+};
+
+// Every cell of a list view, row by row, as its control holds them.
+std::vector<std::vector<std::wstring>> ListRows(HWND list);
+std::wstring ListCell(HWND list, int row, int column);
+std::wstring WindowText(HWND window);
