@@ -200,6 +200,7 @@ QWidget* CreateListView(WindowObject* control, QWidget* parent)
     view->setSelectionBehavior(QAbstractItemView::SelectItems);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setFocusPolicy(Qt::NoFocus);
     view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     view->setFrameShape((control->style & WS_BORDER) ? QFrame::Box : QFrame::NoFrame);
     view->setLineWidth(kScale / 2);

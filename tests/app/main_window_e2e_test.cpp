@@ -1,6 +1,7 @@
 // The real program driven through the window inspector: pages, menu
 // commands opening their windows once, minimise ending the program.
 
+#include "platform/platform.h"
 #include "tests/support/program.h"
 #include "tests/support/temp_home.h"
 
@@ -9,6 +10,7 @@
 #include <QJsonObject>
 
 #include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -22,8 +24,25 @@ protected:
         for (const char* name : {"Standings.dat", "Schedule.dat", "Season.dat"})
             std::filesystem::copy_file(SourcePath("season/2003/") + name, dir + "/" + name);
         SetInstallDirectory(std::wstring(dir.begin(), dir.end()));
+    }
+
+    void Start()
+    {
         pid = StartBinary("corvale");
         ASSERT_TRUE(WaitForWindow("Corvale", "dialog", 10000));
+    }
+
+    // Waits for the loading stages: the wait cursor goes last.
+    static QJsonObject DumpWhenLoaded()
+    {
+        QJsonObject window;
+        for (int i = 0; i < 100; ++i) {
+            window = Dump("Corvale");
+            if (window["cursor"].toString() == "none")
+                break;
+            usleep(50 * 1000);
+        }
+        return window;
     }
 
     void TearDown() override
@@ -54,7 +73,8 @@ protected:
 
 TEST_F(MainWindowEndToEnd, TabsSwitchPagesAndPickersHoldTheSeason)
 {
-    QJsonObject window = Dump("Corvale");
+    Start();
+    QJsonObject window = DumpWhenLoaded();
     EXPECT_TRUE(Control(window, 1005)["visible"].toBool());
     EXPECT_FALSE(Control(window, 1006)["visible"].toBool());
     QJsonObject teams = Control(window, 1022);
@@ -75,6 +95,7 @@ TEST_F(MainWindowEndToEnd, TabsSwitchPagesAndPickersHoldTheSeason)
 
 TEST_F(MainWindowEndToEnd, MenuCommandOpensItsWindowOnce)
 {
+    Start();
     ASSERT_EQ(Winspy({"command", "Corvale", "40010"}).status, 0);
     ASSERT_TRUE(WaitForWindow("RVL Options", "dialog", 5000));
     ASSERT_EQ(Winspy({"command", "Corvale", "40010"}).status, 0);
@@ -87,11 +108,32 @@ TEST_F(MainWindowEndToEnd, MenuCommandOpensItsWindowOnce)
 
 TEST_F(MainWindowEndToEnd, MinimisingEndsTheProgram)
 {
+    Start();
     ASSERT_EQ(Winspy({"command", "Corvale", "40011"}).status, 0);
     ASSERT_TRUE(WaitForWindow("RVL Calendar", "dialog", 5000));
     EXPECT_EQ(Winspy({"minimize", "Corvale"}).status, 0);
     EXPECT_EQ(WaitForExit(pid, 5000), 0);
     EXPECT_EQ(CountWindows("RVL Calendar"), 0);
+}
+
+// The zone stored in the registry shifts every time the next start shows.
+TEST_F(MainWindowEndToEnd, StoredTimeZoneShiftsEveryTime)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
+    DWORD team = 18, zone = 4;
+    RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"-3"), 3 * sizeof(WCHAR));
+    RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&team), 4);
+    RegSetValueExW(key, L"Index", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zone), 4);
+    RegCloseKey(key);
+    Start();
+    QJsonObject window = DumpWhenLoaded();
+    QJsonArray team0 = Control(window, 1006)["rows"].toArray().at(0).toArray();
+    EXPECT_EQ(team0.at(1).toString(), "0 @ Buffalo 31");
+    EXPECT_EQ(team0.at(2).toString(), "10:00a");  // 1 pm Eastern in Pacific time
+    QJsonArray season1 = Control(window, 1008)["rows"].toArray().at(1).toArray();
+    EXPECT_EQ(season1.at(1).toString(), "6:00p");  // 9 pm Eastern
+    EXPECT_EQ(Control(window, 1022)["selection"].toInt(), 18);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/pages.h"
 #include "app/resources/resource.h"
+#include "app/startup.h"
 #include "data/standings.h"
 #include "platform/internal.h"
 #include "settings/settings.h"
@@ -213,6 +214,60 @@ TEST_F(MainWindowTest, SecondaryWindowsOpenOnceAndEndWithTheMainWindow)
     EXPECT_EQ(CountTopLevel(L"RVL Options"), 0);
     EXPECT_EQ(CountTopLevel(L"RVL Calendar"), 0);
     EXPECT_EQ(CountTopLevel(L"Corvale"), 0);
+}
+
+// The fills run in stages after the window opens: Team and Week pages,
+// then the season list, then the wait cursor goes.
+TEST_F(MainWindowTest, LoadingStagesFillThePagesInOrder)
+{
+    std::vector<std::string> seen;
+    QTimer::singleShot(0, [&] {
+        HWND window = g_mainWindow;
+        auto state = [window] {
+            std::string now;
+            now += SendMessageW(GetDlgItem(window, IDC_STANDINGS_LIST), LVM_GETITEMCOUNT, 0, 0) ? "S" : "-";
+            now += SendMessageW(GetDlgItem(window, IDC_TEAM_LIST), LVM_GETITEMCOUNT, 0, 0) ? "T" : "-";
+            now += SendMessageW(GetDlgItem(window, IDC_WEEK_LIST), LVM_GETITEMCOUNT, 0, 0) ? "W" : "-";
+            now += SendMessageW(GetDlgItem(window, IDC_SEASON_LIST), LVM_GETITEMCOUNT, 0, 0) ? "Y" : "-";
+            now += platform::CursorName() == "wait" ? "c" : "-";
+            return now;
+        };
+        WaitUntil([&] {
+            if (seen.empty() || seen.back() != state())
+                seen.push_back(state());
+            return seen.back() == "STWY-";
+        }, 5000);
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    });
+    HRSRC resource = FindResourceW(g_instance, MAKEINTRESOURCEW(IDD_MAIN), RT_DIALOG);
+    DialogBoxIndirectParamW(g_instance, static_cast<const DLGTEMPLATEW*>(LoadResource(g_instance, resource)), nullptr, MainDialogProc, 0);
+    EXPECT_EQ(seen, (std::vector<std::string>{"S---c", "STW-c", "STWYc", "STWY-"}));
+}
+
+TEST_F(MainWindowTest, PickersRefillTheirPageOnlyOnASelectionChange)
+{
+    g_favouriteTeam = 5;
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
+    DWORD five = 5, zone = 11;
+    RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"), 2 * sizeof(WCHAR));
+    RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&five), 4);
+    RegSetValueExW(key, L"Index", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zone), 4);
+    RegCloseKey(key);
+    RunMainWindow([](HWND window) {
+        HWND teamList = GetDlgItem(window, IDC_TEAM_LIST);
+        EXPECT_EQ(ListCell(teamList, 0, 1), L"7 @ San Francisco 49");  // Chicago, team row 5
+        EXPECT_EQ(ListCell(GetDlgItem(window, IDC_WEEK_LIST), 0, 1), L"New England 0 @ Buffalo 31");
+        SendMessageW(GetDlgItem(window, IDC_TEAM_PICKER), CB_SETCURSEL, 0, 0);
+        EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TEAM_PICKER, CBN_DROPDOWN), 0), 1);
+        EXPECT_EQ(ListCell(teamList, 0, 1), L"7 @ San Francisco 49");  // unchanged
+        EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TEAM_PICKER, CBN_SELCHANGE), 0), 1);
+        EXPECT_EQ(ListCell(teamList, 0, 1), L"24 @ Detroit 42");  // Arizona
+        std::string error;
+        ASSERT_TRUE(platform::ControlInput(window, "select", {"1023", "2"}, error));
+        EXPECT_EQ(WindowText(GetDlgItem(window, IDC_PERCENTAGE)), L".250");
+        EXPECT_EQ(ListRows(GetDlgItem(window, IDC_WEEK_LIST)).back()[0], L"Bye");
+    });
 }
 
 TEST_F(MainWindowTest, BringWindowForwardFindsOnlyAnExactCaption)

@@ -1,0 +1,117 @@
+// Standings: winning percentages, the bundled season's rows and label, and
+// damaged standings files.
+
+#include "app/resources/resource.h"
+#include "data/standings.h"
+#include "platform/internal.h"
+#include "tests/support/app_harness.h"
+
+namespace {
+
+struct PercentageCase {
+    double wins, losses, ties;
+    const WCHAR* text;
+};
+
+class PercentageTest : public ::testing::TestWithParam<PercentageCase> {};
+
+TEST_P(PercentageTest, RoundsHalfUpAtThreePlaces)
+{
+    WCHAR text[kPercentageChars] = {};
+    FormatWinningPercentage(GetParam().wins, GetParam().losses, GetParam().ties, text);
+    EXPECT_STREQ(text, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, PercentageTest, ::testing::Values(
+    PercentageCase{9, 7, 0, L".563"}, PercentageCase{1, 15, 0, L".063"}, PercentageCase{8, 7, 1, L".531"},
+    PercentageCase{10, 5, 1, L".656"}, PercentageCase{16, 0, 0, L"1000"}, PercentageCase{0, 0, 0, L".000"},
+    PercentageCase{0, 16, 0, L".000"}, PercentageCase{8, 8, 0, L".500"}, PercentageCase{14, 2, 0, L".875"},
+    PercentageCase{2, 1, 0, L".667"}, PercentageCase{1, 199, 0, L".005"}, PercentageCase{1, 2500, 0, L".000"},
+    PercentageCase{0, 0, 1, L".500"}, PercentageCase{5, -1, 0, L"1000"}));
+
+class StandingsTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        InstallSeason("season/2003");
+    }
+
+    std::vector<std::vector<std::wstring>> Load(const std::string& content, int* result = nullptr)
+    {
+        std::string path = WriteFile("custom/Standings.dat", content);
+        std::wstring wide(path.begin(), path.end());
+        int loaded = LoadStandings(g_window, wide.c_str());
+        if (result)
+            *result = loaded;
+        return ListRows(GetDlgItem(g_window, IDC_STANDINGS_LIST));
+    }
+
+    static std::string TeamLines(int count)
+    {
+        std::string lines;
+        for (int i = 0; i < count; ++i)
+            lines += "\"Team " + std::to_string(i) + "\"," + std::to_string(i) + ",1,0\r\n";
+        return lines;
+    }
+
+    static HWND g_window;
+};
+
+HWND StandingsTest::g_window = nullptr;
+
+TEST_F(StandingsTest, BundledSeasonGivesFortyRowsByDivision)
+{
+    RunMainWindow([](HWND window) {
+        auto rows = ListRows(GetDlgItem(window, IDC_STANDINGS_LIST));
+        ASSERT_EQ(rows.size(), 40u);
+        for (int blank : {0, 5, 10, 15, 20, 25, 30, 35})
+            EXPECT_EQ(rows[blank], std::vector<std::wstring>(5, L"")) << blank;
+        EXPECT_EQ(rows[1], (std::vector<std::wstring>{L"New England", L"14", L"2", L"0", L".875"}));
+        EXPECT_EQ(rows[39][0], L"Arizona");
+        EXPECT_STREQ(g_seasonLabel, L"2003");
+        // The title draws the label once the window paints.
+        WaitUntil([window] { return !GetDlgItem(window, IDC_STANDINGS_TITLE)->data.painted.empty(); });
+        ASSERT_FALSE(GetDlgItem(window, IDC_STANDINGS_TITLE)->data.painted.empty());
+        EXPECT_EQ(GetDlgItem(window, IDC_STANDINGS_TITLE)->data.painted[0].text, L" 2003 NFL Standings ");
+        // With real rows the first three division images are placed.
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, 1011)));
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, 1013)));
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, 1018)));
+    });
+}
+
+TEST_F(StandingsTest, DamagedFilesKeepWhatWasRead)
+{
+    RunMainWindow([this](HWND window) {
+        g_window = window;
+        // Label followed by other text; wins written 07; a comma in a name.
+        auto rows = Load("\"2004 Preview\" and more,x\r\n\"Washington, D.C.\",07,9,0\r\n" + TeamLines(31));
+        EXPECT_STREQ(g_seasonLabel, L"2004 Preview");
+        ASSERT_EQ(rows.size(), 40u);
+        EXPECT_EQ(rows[1], (std::vector<std::wstring>{L"Washington", L" D.C.\"", L"07", L"9", L".281"}));
+        // A file that ends early still keeps the division rows in place.
+        int result = -1;
+        rows = Load("\"2003\"\r\n" + TeamLines(6), &result);
+        EXPECT_EQ(result, 1);
+        ASSERT_EQ(rows.size(), 40u);
+        EXPECT_EQ(rows[7][0], L"Team 5");
+        EXPECT_EQ(rows[8], std::vector<std::wstring>(5, L""));
+        // Missing fields read as nothing.
+        rows = Load("\"2003\"\r\n\"Short\",3\r\n" + TeamLines(31));
+        EXPECT_EQ(rows[1], (std::vector<std::wstring>{L"Short", L"3", L"", L"", L"1000"}));
+        // A missing file: empty list, label kept.
+        EXPECT_EQ(LoadStandings(window, L"/nonexistent/Standings.dat"), 0);
+        EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_STANDINGS_LIST), LVM_GETITEMCOUNT, 0, 0), 0);
+        EXPECT_STREQ(g_seasonLabel, L"2003");
+        // A label longer than 129 characters is cut.
+        Load("\"" + std::string(200, 'L') + "\"\r\n" + TeamLines(32));
+        EXPECT_EQ(std::wcslen(g_seasonLabel), 129u);
+        // An empty file: empty label, 40 empty rows.
+        rows = Load("");
+        EXPECT_STREQ(g_seasonLabel, L"");
+        EXPECT_EQ(rows.size(), 40u);
+    });
+}
+
+}  // namespace
