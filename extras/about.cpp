@@ -1,13 +1,27 @@
 #include "extras/about.h"
 
-// Stand-in: opens from its template and ends on OK or Cancel.
+#include "app/main_window.h"
+
 INT_PTR AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
-    if (message == WM_INITDIALOG)
-        return 1;
-    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-        EndDialog(dialog, LOWORD(wParam));
+    switch (message) {
+    case WM_INITDIALOG: {
+        SHINITDLGINFO info = {SHIDIM_FLAGS, dialog, SHIDIF_SIPDOWN};
+        SHInitDialog(&info);
+        CreateEmptyMenuBar(dialog);
         return 1;
     }
-    return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE)
+            EndDialog(dialog, 0);
+        return 1;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, LOWORD(wParam));
+            return 1;
+        }
+        return 0;
+    default:
+        return 0;
+    }
 }

@@ -1,4 +1,5 @@
-// The About dialog.
+// The About box: icon, version and product name; it closes itself when
+// another window becomes active.
 #pragma once
 
 #include "platform/platform.h"

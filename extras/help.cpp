@@ -1,6 +1,12 @@
 #include "extras/help.h"
 
-// Stand-in until the help viewer exists.
+#include "platform/platform.h"
+
+#include <cwchar>
+
 void ShowHelp()
 {
+    WCHAR commandLine[64];
+    std::wcscpy(commandLine, L"Ravelock.html#Main_Contents");
+    CreateProcessW(L"PegHelp.exe", commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, nullptr);
 }

@@ -274,6 +274,7 @@ QWidget* CreateControlWidget(WindowObject* control, QWidget* parent)
     if (IsClass(control, L"SysMonthCal32")) {
         auto* calendar = new QCalendarWidget(parent);
         calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+        calendar->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
         return calendar;
     }
     if (IsClass(control, L"STATIC"))

@@ -87,6 +87,12 @@ void SetProcessModule(const RESOURCETABLE* resources);
 // Gives a new window object its serial and makes its handle valid.
 void RegisterWindow(WindowObject* window);
 
+// A top-level window made outside the dialog machinery (the help window):
+// registered, run until ended or destroyed, and forgotten.
+void RegisterTopLevel(WindowObject* window);
+void RunModalLoopOf(WindowObject* window);
+void ForgetTopLevel(WindowObject* window);
+
 // Live top-level windows of this process, oldest first.
 const std::vector<WindowObject*>& TopLevelWindows();
 WindowObject* FindLocalWindow(uint64_t serial);

@@ -526,3 +526,44 @@ int SetBkMode(HDC context, int mode);
 COLORREF SetTextColor(HDC context, COLORREF color);
 int DrawTextW(HDC context, LPCWSTR text, int length, RECT* rect, UINT format);
 HGDIOBJ GetStockObject(int object);
+
+// Internet (HTTP)
+typedef uintptr_t DWORD_PTR;
+#define INTERNET_OPEN_TYPE_PRECONFIG 0
+#define INTERNET_SERVICE_HTTP 3
+#define INTERNET_DEFAULT_HTTP_PORT 80
+#define INTERNET_FLAG_RELOAD 0x80000000
+#define INTERNET_FLAG_KEEP_CONNECTION 0x00400000
+#define HTTP_QUERY_STATUS_CODE 19
+#define HTTP_QUERY_STATUS_TEXT 20
+#define HTTP_QUERY_FLAG_NUMBER 0x20000000
+#define ERROR_INTERNET_OUT_OF_HANDLES 12001
+#define ERROR_INTERNET_TIMEOUT 12002
+#define ERROR_INTERNET_INTERNAL_ERROR 12004
+#define ERROR_INTERNET_INVALID_URL 12005
+#define ERROR_INTERNET_NAME_NOT_RESOLVED 12007
+#define ERROR_INTERNET_OPERATION_CANCELLED 12017
+#define ERROR_INTERNET_INCORRECT_HANDLE_TYPE 12018
+#define ERROR_INTERNET_INCORRECT_HANDLE_STATE 12019
+#define ERROR_INTERNET_CANNOT_CONNECT 12029
+#define ERROR_INTERNET_CONNECTION_ABORTED 12030
+#define ERROR_INTERNET_CONNECTION_RESET 12031
+#define ERROR_HTTP_HEADER_NOT_FOUND 12150
+#define ERROR_HTTP_INVALID_SERVER_RESPONSE 12152
+
+HINTERNET InternetOpenW(LPCWSTR agent, DWORD accessType, LPCWSTR proxy, LPCWSTR proxyBypass, DWORD flags);
+HINTERNET InternetConnectW(HINTERNET session, LPCWSTR serverName, WORD port, LPCWSTR userName, LPCWSTR password,
+                           DWORD service, DWORD flags, DWORD_PTR context);
+HINTERNET HttpOpenRequestW(HINTERNET connection, LPCWSTR verb, LPCWSTR objectName, LPCWSTR version, LPCWSTR referrer,
+                           LPCWSTR* acceptTypes, DWORD flags, DWORD_PTR context);
+BOOL HttpSendRequestW(HINTERNET request, LPCWSTR headers, DWORD headersLength, void* optional, DWORD optionalLength);
+BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, void* buffer, DWORD* bufferLength, DWORD* index);
+BOOL InternetReadFile(HINTERNET request, void* buffer, DWORD bytesToRead, DWORD* bytesRead);
+BOOL InternetCloseHandle(HINTERNET handle);
+
+// Processes
+struct PROCESS_INFORMATION;
+struct STARTUPINFOW;
+BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, const void* processAttributes, const void* threadAttributes,
+                    BOOL inheritHandles, DWORD creationFlags, void* environment, LPCWSTR currentDirectory,
+                    STARTUPINFOW* startupInfo, PROCESS_INFORMATION* processInformation);

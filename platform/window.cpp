@@ -179,6 +179,22 @@ void RegisterWindow(WindowObject* window)
     g_live.insert(window);
 }
 
+void RegisterTopLevel(WindowObject* window)
+{
+    RegisterWindow(window);
+    g_topLevel.push_back(window);
+}
+
+void ForgetTopLevel(WindowObject* window)
+{
+    ForgetWindow(window);
+}
+
+void RunModalLoopOf(WindowObject* window)
+{
+    RunModalLoop(window);
+}
+
 const std::vector<WindowObject*>& TopLevelWindows()
 {
     return g_topLevel;

@@ -1,13 +1,91 @@
 #include "settings/options_dialog.h"
 
-// Stand-in: opens from its template and ends on OK or Cancel.
+#include "app/main_window.h"
+#include "app/resources/resource.h"
+#include "data/schedule_table.h"
+#include "settings/settings.h"
+#include "settings/time_zones.h"
+
+namespace {
+
+void ShowMainWindow()
+{
+    ShowWindow(g_mainWindow, SW_SHOWNORMAL);
+    UpdateWindow(g_mainWindow);
+}
+
+// Takes the pickers' choices into the settings and stores them. A picker
+// without a selection keeps its setting as it was rather than storing -1.
+void SaveOptions(HWND dialog)
+{
+    HWND teams = GetDlgItem(dialog, IDC_FAVOURITE_PICKER);
+    HWND zones = GetDlgItem(dialog, IDC_ZONE_PICKER);
+    int team = static_cast<int>(SendMessageW(teams, CB_GETCURSEL, 0, 0));
+    int zone = static_cast<int>(SendMessageW(zones, CB_GETCURSEL, 0, 0));
+    if (team != CB_ERR)
+        g_favouriteTeam = team;
+    if (zone != CB_ERR) {
+        g_timeZoneIndex = zone;
+        g_timeZoneOffset = static_cast<int>(SendMessageW(zones, CB_GETITEMDATA, static_cast<WPARAM>(zone), 0));
+    }
+    SaveSettings();
+}
+
+INT_PTR InitOptions(HWND dialog)
+{
+    SHINITDLGINFO info = {SHIDIM_FLAGS, dialog, SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN};
+    SHInitDialog(&info);
+    SHDoneButton(dialog, SHDB_HIDE);
+    CreateEmptyMenuBar(dialog);
+    FillOptionsPickers(dialog);
+    SendMessageW(GetDlgItem(dialog, IDC_FAVOURITE_PICKER), CB_SETCURSEL, static_cast<WPARAM>(g_favouriteTeam), 0);
+    SendMessageW(GetDlgItem(dialog, IDC_ZONE_PICKER), CB_SETCURSEL, static_cast<WPARAM>(g_timeZoneIndex), 0);
+    return TRUE;
+}
+
+}  // namespace
+
+void FillOptionsPickers(HWND dialog)
+{
+    HWND table = GetDlgItem(g_mainWindow, IDC_SCHEDULE_TABLE);
+    HWND teams = GetDlgItem(dialog, IDC_FAVOURITE_PICKER);
+    for (int row = 0; row < kTeamRows; ++row) {
+        WCHAR name[kCellChars] = {};
+        LVITEMW item = {};
+        item.iSubItem = kNameColumn;
+        item.pszText = name;
+        item.cchTextMax = kCellChars;
+        SendMessageW(table, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        SendMessageW(teams, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+    HWND zones = GetDlgItem(dialog, IDC_ZONE_PICKER);
+    for (const TimeZoneEntry& zone : kTimeZones) {
+        LRESULT position = SendMessageW(zones, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(zone.name));
+        SendMessageW(zones, CB_SETITEMDATA, static_cast<WPARAM>(position), zone.offset);
+    }
+}
+
 INT_PTR OptionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG)
-        return 1;
-    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-        EndDialog(dialog, LOWORD(wParam));
-        return 1;
+        return InitOptions(dialog);
+    if (message != WM_COMMAND)
+        return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDC_SAVE:
+        SaveOptions(dialog);
+        ShowMainWindow();
+        EndDialog(dialog, IDC_SAVE);
+        return TRUE;
+    case IDC_CANCEL:
+        ShowMainWindow();
+        EndDialog(dialog, IDC_CANCEL);
+        return TRUE;
+    case IDOK:
+        ShowMainWindow();
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    default:
+        return FALSE;
     }
-    return 0;
 }

@@ -251,11 +251,9 @@ TEST_F(WindowTest, TimersFireUntilKilled)
 // An inner ownerless dialog leaves the outer one working; EndDialog hides at once.
 TEST_F(WindowTest, NestedDialogLeavesTheOuterUsable)
 {
-    static HWND outer = nullptr;
     static bool outerGotTimer = false;
     static bool hiddenAtOnce = false;
     Run([&](HWND window) {
-        outer = window;
         SetTimer(window, 9, 10, nullptr);
         static Recorder inner;
         inner.body = [](HWND dialog) {

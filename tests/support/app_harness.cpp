@@ -92,6 +92,26 @@ void AppTest::RunMainWindow(const std::function<void(HWND)>& body)
     EXPECT_TRUE(ran);
 }
 
+bool RunInsideDialog(HWND mainWindow, WORD command, const std::wstring& caption, const std::function<void(HWND)>& inside)
+{
+    bool ran = false;
+    HWND dialog = nullptr;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        dialog = FindWindowW(nullptr, caption.c_str());
+        if (!dialog || ran)
+            return;
+        poll.stop();
+        inside(dialog);
+        ran = true;
+    });
+    poll.start();
+    PostMessageW(mainWindow, WM_COMMAND, command, 0);
+    WaitUntil([&] { return ran && (!IsWindow(dialog) || dialog->ended || !IsWindowVisible(dialog)); }, 5000);
+    return ran;
+}
+
 std::vector<std::vector<std::wstring>> ListRows(HWND list)
 {
     std::vector<std::vector<std::wstring>> rows;

@@ -35,6 +35,12 @@ protected:
     std::string installDir;  // the test's install directory
 };
 
+// Posts `command` to the main window and, once the window captioned
+// `caption` is up, runs `inside` from a timer within that window's own
+// modal loop; returns when `inside` has run and the window has ended or
+// stays open hidden. False when the window never came.
+bool RunInsideDialog(HWND mainWindow, WORD command, const std::wstring& caption, const std::function<void(HWND)>& inside);
+
 // Every cell of a list view, row by row, as its control holds them.
 std::vector<std::vector<std::wstring>> ListRows(HWND list);
 std::wstring ListCell(HWND list, int row, int column);
