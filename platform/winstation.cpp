@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <csignal>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -181,17 +182,22 @@ void StationStart()
     std::string dir = StationDirectory();
     if (dir.empty())
         return;
+    // Bound and listening under a private name first, then renamed into
+    // place: a client never finds the socket before it accepts.
     std::string path = dir + "/" + std::to_string(getpid()) + ".sock";
+    std::string staging = dir + "/." + std::to_string(getpid()) + ".new";
     struct sockaddr_un address{};
-    if (path.size() >= sizeof address.sun_path)
+    if (path.size() >= sizeof address.sun_path || staging.size() >= sizeof address.sun_path)
         return;
     address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, path.c_str());
+    std::strcpy(address.sun_path, staging.c_str());
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return;
-    unlink(path.c_str());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0) {
+    unlink(staging.c_str());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0 ||
+        rename(staging.c_str(), path.c_str()) != 0) {
+        unlink(staging.c_str());
         close(fd);
         return;
     }
@@ -228,7 +234,7 @@ bool StationRequest(int pid, const std::string& request, std::string& reply, int
     if (fd < 0)
         return false;
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        if (errno == ECONNREFUSED)
+        if (errno == ECONNREFUSED && kill(pid, 0) != 0 && errno == ESRCH)
             unlink(path.c_str());  // a copy that ended without cleaning up
         close(fd);
         return false;
