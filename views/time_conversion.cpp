@@ -19,10 +19,11 @@ bool IsDaylightExempt(int zoneIndex)
 
 // Adds the offset and brings the hour onto the clock. For 0..47 this is
 // the single wrap (24 becomes 0, 25..47 lose 24); hours outside that range
-// show the hour of the same clock rather than nothing.
+// show the hour of the same clock rather than nothing. The offset is taken
+// on the clock first, so that no registry value can overflow the sum.
 int ShiftHour(int easternHour, int correction)
 {
-    int hour = easternHour + g_timeZoneOffset + correction;
+    int hour = easternHour + g_timeZoneOffset % 24 + correction;
     return ((hour % 24) + 24) % 24;
 }
 

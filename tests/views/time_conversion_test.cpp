@@ -5,6 +5,7 @@
 #include "views/time_conversion.h"
 
 #include <gtest/gtest.h>
+#include <climits>
 #include <string>
 
 namespace {
@@ -62,6 +63,11 @@ INSTANTIATE_TEST_SUITE_P(Invalid, GameTimeTest, ::testing::Values(
     GameCase{L"9/7/2003 2:00", -7, 0, L"09/07", L"7:00p"},   // below 0: the same clock
     GameCase{L"soon", 0, 11, L"", L"12:00a"}));
 
+// Any offset the registry holds gives the hour of the same clock.
+INSTANTIATE_TEST_SUITE_P(ExtremeOffsets, GameTimeTest, ::testing::Values(
+    GameCase{L"9/7/2003 23:30", INT_MAX, 11, L"09/07", L"6:30a"},
+    GameCase{L"9/7/2003 0:30", INT_MIN, 2, L"09/07", L"3:30p"}));
+
 struct ClockCase {
     const WCHAR* text;    // Eastern clock text
     int offset;           // time zone offset
@@ -95,6 +101,8 @@ INSTANTIATE_TEST_SUITE_P(Clocks, ClockTimeTest, ::testing::Values(
     ClockCase{L"1300", 0, nullptr},
     ClockCase{L"24:00", 0, nullptr},
     ClockCase{L"13:75", 0, nullptr},
+    ClockCase{L"23:30", INT_MAX, L"6:30a"},
+    ClockCase{L"0:30", INT_MIN, L"4:30p"},
     ClockCase{L"ab:cd", 0, L"12:00a"}));
 
 }  // namespace
