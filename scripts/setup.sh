@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   fonts-dejavu-core
+  clang libclang-rt-14-dev
 )
 
 missing=()
