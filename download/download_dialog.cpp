@@ -1,13 +1,104 @@
 #include "download/download_dialog.h"
 
-// Stand-in: opens from its template and ends on OK or Cancel.
+#include "app/main_window.h"
+#include "app/resources/resource.h"
+#include "app/startup.h"
+#include "data/schedule_table.h"
+#include "data/standings.h"
+#include "download/fetch.h"
+#include "views/team_view.h"
+#include "views/week_view.h"
+
+int g_rememberedTeam = 0;
+int g_rememberedWeek = 0;
+
+namespace {
+
+constexpr UINT kStageDelay = 100;  // ms before each stage, so windows paint first
+
+void ShowMainInsteadOf(HWND dialog)
+{
+    ShowWindow(dialog, SW_HIDE);
+    UpdateWindow(dialog);
+    ShowWindow(g_mainWindow, SW_SHOWNORMAL);
+    UpdateWindow(g_mainWindow);
+}
+
+// The failure path: the message box with the last error text.
+void EndWithFailure(HWND dialog)
+{
+    CloseInternetHandles();
+    SetCursor(nullptr);
+    ShowMainInsteadOf(dialog);
+    MessageBoxW(g_mainWindow, g_lastErrorText, kAppCaption, MB_OK | MB_ICONERROR);
+    EndDialog(dialog, 1);
+}
+
+// Stage 1: both files, then the standings and the schedule table reloaded.
+void TransferFiles(HWND dialog)
+{
+    KillTimer(dialog, 1);
+    if (!FetchStandings(dialog) || !FetchSchedule(dialog)) {
+        EndWithFailure(dialog);
+        return;
+    }
+    CloseInternetHandles();
+    ShowMainInsteadOf(dialog);
+    g_rememberedTeam = static_cast<int>(SendMessageW(GetDlgItem(g_mainWindow, IDC_TEAM_PICKER), CB_GETCURSEL, 0, 0));
+    g_rememberedWeek = static_cast<int>(SendMessageW(GetDlgItem(g_mainWindow, IDC_WEEK_PICKER), CB_GETCURSEL, 0, 0));
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    LoadStandings(g_mainWindow, g_standingsPath);
+    LoadScheduleTable(g_mainWindow, g_schedulePath);
+    SetTimer(dialog, 2, kStageDelay, nullptr);
+}
+
+// Stage 2: the Team and Week pages for the remembered selections.
+void RebuildViews(HWND dialog)
+{
+    KillTimer(dialog, 2);
+    ShowTeamSchedule(g_mainWindow, g_rememberedTeam);
+    ShowWeekGames(g_mainWindow, g_rememberedWeek);
+    SetCursor(nullptr);
+    InvalidateRect(GetDlgItem(g_mainWindow, IDC_STANDINGS_TITLE), nullptr, TRUE);
+    EndDialog(dialog, 2);
+}
+
+}  // namespace
+
 INT_PTR DownloadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
-    if (message == WM_INITDIALOG)
-        return 1;
-    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-        EndDialog(dialog, LOWORD(wParam));
-        return 1;
+    switch (message) {
+    case WM_INITDIALOG: {
+        SHINITDLGINFO info = {SHIDIM_FLAGS, dialog, SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN};
+        SHInitDialog(&info);
+        SHDoneButton(dialog, SHDB_HIDE);
+        CreateEmptyMenuBar(dialog);
+        SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetTimer(dialog, 1, kStageDelay, nullptr);
+        return TRUE;
     }
-    return 0;
+    case WM_TIMER:
+        if (wParam == 1)
+            TransferFiles(dialog);
+        else if (wParam == 2)
+            RebuildViews(dialog);
+        else
+            return FALSE;
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL) {
+            ShowWindow(g_mainWindow, SW_SHOWNORMAL);
+            UpdateWindow(g_mainWindow);
+            EndDialog(dialog, 2);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDOK) {
+            CloseInternetHandles();
+            EndDialog(dialog, 1);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
 }

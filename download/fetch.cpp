@@ -1,6 +1,204 @@
 #include "download/fetch.h"
 
-// Stand-in until the fetch holds handles: nothing to close.
+#include "app/resources/resource.h"
+#include "app/startup.h"
+
+#include <cwchar>
+#include <initializer_list>
+
+WCHAR g_lastErrorText[kErrorTextChars];
+
+namespace {
+
+// The data server: a fixed address of the program.
+const WCHAR kServerAddress[] = L"127.0.0.1";
+constexpr WORD kServerPort = INTERNET_DEFAULT_HTTP_PORT;
+const WCHAR kAgent[] = L"Ravelock";
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_KEEP_CONNECTION;
+constexpr DWORD kPieceBytes = 1024;
+// Far larger than any season file: a body beyond this is refused rather
+// than allowed to fill the disk.
+constexpr long kLargestBody = 4 * 1024 * 1024;
+
+HINTERNET g_session = nullptr;     // InternetOpenW
+HINTERNET g_connection = nullptr;  // InternetConnectW
+HINTERNET g_request = nullptr;     // HttpOpenRequestW
+
+const struct {
+    int code;
+    const WCHAR* message;
+} kErrorMessages[] = {
+    {12001, L"No more handles could be generated at this time."},
+    {12002, L"The request has timed out."},
+    {12003, L"An extended error was returned from the server."},
+    {12004, L"An internal error has occurred."},
+    {12005, L"The URL is invalid."},
+    {12006, L"The URL scheme could not be recognized or is not supported."},
+    {12007, L"The server name could not be resolved."},
+    {12008, L"The requested protocol could not be located."},
+    {12011, L"The request option cannot be set, only queried."},
+    {12012, L"The Win32 Internet function support is being shut down or unloaded."},
+    {12013, L"The request to connect and log on to server could not be completed because the supplied user name is incorrect."},
+    {12014, L"The request to connect and log on to an server could not be completed because the supplied password is incorrect."},
+    {12015, L"The request to connect to and log on to server failed."},
+    {12016, L"The requested operation is invalid."},
+    {12017, L"The operation was canceled, usually because the handle on which the request was operating was closed before the operation completed."},
+    {12018, L"The type of handle supplied is incorrect for this operation."},
+    {12019, L"The requested operation cannot be carried out because the handle supplied is not in the correct state."},
+    {12020, L"The request cannot be made via a proxy."},
+    {12021, L"A required registry value could not be located."},
+    {12022, L"A required registry value was located but is an incorrect type or has an invalid value."},
+    {12023, L"Direct network access cannot be made at this time."},
+    {12024, L"An asynchronous request could not be made because a zero context value was supplied."},
+    {12025, L"An asynchronous request could not be made because a callback function has not been set."},
+    {12026, L"The required operation could not be completed because one or more requests are pending."},
+    {12027, L"The format of the request is invalid."},
+    {12028, L"The requested item could not be located."},
+    {12029, L"The attempt to connect to the server failed."},
+    {12030, L"The connection with the server has been terminated."},
+    {12031, L"The connection with the server has been reset."},
+    {12032, L"Calls for the Win32 Internet function to redo the request."},
+    {12033, L"The request to the proxy was invalid."},
+    {12036, L"The request failed because the handle already exists."},
+    {12150, L"The requested header could not be located."},
+    {12151, L"The server did not return any headers."},
+    {12152, L"The server response could not be parsed."},
+    {12153, L"The supplied header is invalid."},
+    {12154, L"The request made to HttpQueryInfo is invalid."},
+    {12155, L"The header could not be added because it already exists."},
+    {12156, L"The redirection failed because either the scheme changed or all attempts made to redirect failed."},
+};
+
+// What a fetch fetches and which status images it shows.
+struct FetchSpec {
+    const WCHAR* serverPath;  // on the data server
+    const WCHAR* localPath;   // the local file it replaces
+    int shownAtStart;         // status image shown while connecting
+    int shownAfterSend;       // status image shown once sent, 0 for no change
+};
+
+const int kStatusImages[] = {IDC_CONNECTING, IDC_DOWNLOADING_SCHEDULES, IDC_DOWNLOADING_STANDINGS};
+
+// Shows one status image of the dialog, hides the others, paints at once.
+void ShowStatusImage(HWND dialog, int shown)
+{
+    for (int image : kStatusImages)
+        ShowWindow(GetDlgItem(dialog, image), image == shown ? SW_SHOWNORMAL : SW_HIDE);
+    UpdateWindow(dialog);
+}
+
+// The failure steps: the code first, then the handles, then the text.
+int Fail(const WCHAR* label, int code)
+{
+    CloseInternetHandles();
+    WCHAR text[kErrorTextChars];
+    std::wcsncpy(text, label, kErrorTextChars - 1);
+    text[kErrorTextChars - 1] = L'\0';
+    std::wcscpy(g_lastErrorText, ComposeErrorText(text, code));
+    return 0;
+}
+
+// A response other than 200: the status as the code, its reason below.
+int FailOnStatus()
+{
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!HttpQueryInfoW(g_request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+        return Fail(L"Send Request Error", static_cast<int>(GetLastError()));
+    if (status == 200)
+        return 1;
+    WCHAR reason[128] = {};
+    DWORD reasonSize = sizeof reason;
+    if (!HttpQueryInfoW(g_request, HTTP_QUERY_STATUS_TEXT, reason, &reasonSize, nullptr) || reason[0] == L'\0')
+        std::wcscpy(reason, L"Error");
+    CloseInternetHandles();
+    wsprintfW(g_lastErrorText, L"Server Refused %d\n%s", static_cast<int>(status), reason);
+    return 0;
+}
+
+// Streams the body into `file`; 1 when it arrived whole.
+int ReceiveBody(FILE* file)
+{
+    char piece[kPieceBytes + 1];
+    long total = 0;
+    for (;;) {
+        DWORD count = 0;
+        if (!InternetReadFile(g_request, piece, kPieceBytes, &count))
+            return Fail(L"Read Error", static_cast<int>(GetLastError()));
+        if (count == 0)
+            return 1;
+        total += static_cast<long>(count);
+        if (total > kLargestBody)
+            return Fail(L"File Too Large", ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        if (std::fwrite(piece, 1, count, file) != count)
+            return Fail(L"File Error", ERROR_WRITE_FAULT);
+    }
+}
+
+// Fetches one file: connect, request, send, then the body into a
+// temporary file beside the local one, which replaces it only at the end.
+int Fetch(HWND dialog, const FetchSpec& spec)
+{
+    ShowStatusImage(dialog, spec.shownAtStart);
+    CloseInternetHandles();
+    g_session = InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    g_connection = InternetConnectW(g_session, kServerAddress, kServerPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (!g_connection)
+        return Fail(L"Connect Error", static_cast<int>(GetLastError()));
+    g_request = HttpOpenRequestW(g_connection, nullptr, spec.serverPath, nullptr, nullptr, nullptr, kRequestFlags, 0);
+    if (!g_request)
+        return Fail(L"Open Request Error", static_cast<int>(GetLastError()));
+    if (!HttpSendRequestW(g_request, nullptr, 0, nullptr, 0))
+        return Fail(L"Send Request Error", static_cast<int>(GetLastError()));
+    if (!FailOnStatus())
+        return 0;
+    if (spec.shownAfterSend)
+        ShowStatusImage(dialog, spec.shownAfterSend);
+    WCHAR partPath[kPathChars + 16];
+    wsprintfW(partPath, L"%s.part", spec.localPath);
+    FILE* file = _wfopen(partPath, L"w");
+    if (!file)
+        return Fail(L"File Error", static_cast<int>(GetLastError()));
+    int received = ReceiveBody(file);
+    CloseInternetHandles();
+    if (std::fclose(file) != 0 && received)
+        received = Fail(L"File Error", ERROR_WRITE_FAULT);
+    if (received && _wrename(partPath, spec.localPath) != 0)
+        received = Fail(L"File Error", static_cast<int>(GetLastError()));
+    if (!received)
+        _wremove(partPath);
+    return received;
+}
+
+}  // namespace
+
+int FetchStandings(HWND dialog)
+{
+    return Fetch(dialog, {L"/sports/football/2003/Standings.dat", g_standingsPath, IDC_CONNECTING, IDC_DOWNLOADING_STANDINGS});
+}
+
+int FetchSchedule(HWND dialog)
+{
+    return Fetch(dialog, {L"/sports/football/2003/Schedule.dat", g_schedulePath, IDC_DOWNLOADING_SCHEDULES, 0});
+}
+
 void CloseInternetHandles()
 {
+    for (HINTERNET* handle : {&g_request, &g_connection, &g_session}) {
+        if (*handle)
+            InternetCloseHandle(*handle);
+        *handle = nullptr;
+    }
+}
+
+WCHAR* ComposeErrorText(WCHAR* label, int code)
+{
+    const WCHAR* message = L"Error";
+    for (const auto& entry : kErrorMessages)
+        if (entry.code == code)
+            message = entry.message;
+    WCHAR tail[kErrorTextChars];
+    wsprintfW(tail, L" %d\n%s", code, message);
+    std::wcsncat(label, tail, kErrorTextChars - 1 - std::wcslen(label));
+    return label;
 }

@@ -223,6 +223,36 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode)
     return file;
 }
 
+// Renames a file by wide paths, replacing the target; 0 on success.
+int _wrename(LPCWSTR oldPath, LPCWSTR newPath)
+{
+    if (!oldPath || !newPath) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    std::string from = platform::ToUtf8(oldPath);
+    if (std::rename(from.c_str(), platform::ToUtf8(newPath).c_str()) != 0) {
+        SetLastError(OpenErrorCode(errno, from));
+        return -1;
+    }
+    return 0;
+}
+
+// Removes a file by wide path; 0 on success.
+int _wremove(LPCWSTR path)
+{
+    if (!path) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    std::string utf8 = platform::ToUtf8(path);
+    if (std::remove(utf8.c_str()) != 0) {
+        SetLastError(OpenErrorCode(errno, utf8));
+        return -1;
+    }
+    return 0;
+}
+
 // Two-argument wcstok; the position is kept per thread.
 WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters)
 {

@@ -25,12 +25,14 @@ using Clock = std::chrono::steady_clock;
 
 const int kConnectMs = 10000;  // to get a connection
 const int kIdleMs = 15000;     // without a byte, once connected
+const int kWholeMs = 120000;   // for a whole transfer, so that a trickle ends too
 const int kSliceMs = 100;      // longest wait before looking at the clock and for a close again
 
 std::atomic<int> redirectFrom{-1};
 std::atomic<int> redirectTo{-1};
 std::atomic<int> connectMsForTest{0};
 std::atomic<int> idleMsForTest{0};
+std::atomic<int> wholeMsForTest{0};
 
 enum class Kind { Session, Connection, Request };
 
@@ -42,6 +44,8 @@ struct Transfer {
     curl_slist* connectTo = nullptr;
     int connectMs = kConnectMs;
     int idleMs = kIdleMs;
+    int wholeMs = kWholeMs;
+    Clock::time_point started = Clock::now();
     bool connected = false;    // the request is going out; idle time counts from here
     bool activity = false;     // something arrived since the clock was last read
     bool headersDone = false;  // the final status line and all headers are in
@@ -259,7 +263,7 @@ void Pump(InternetObject& request, Ready ready)
         t.activity = false;
         int limit = t.idleMs + (t.connected ? 0 : t.connectMs);
         auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(now - quietSince).count();
-        if (quiet >= limit)
+        if (quiet >= limit || now - t.started >= std::chrono::milliseconds(t.wholeMs))
             t.error = ERROR_INTERNET_TIMEOUT;
         else
             curl_multi_poll(t.multi, nullptr, 0, static_cast<int>(std::min<long long>(kSliceMs, limit - quiet)), nullptr);
@@ -292,6 +296,8 @@ DWORD Start(InternetObject& request, Transfer& t, LPCWSTR headers, DWORD headers
         return ERROR_INTERNET_INVALID_URL;
     t.connectMs = connectMsForTest > 0 ? connectMsForTest.load() : kConnectMs;
     t.idleMs = idleMsForTest > 0 ? idleMsForTest.load() : kIdleMs;
+    t.wholeMs = wholeMsForTest > 0 ? wholeMsForTest.load() : kWholeMs;
+    t.started = Clock::now();
     t.easy = curl_easy_init();
     t.multi = curl_multi_init();
     if (!t.easy || !t.multi)
@@ -338,10 +344,11 @@ void InternetRedirectForTest(int fromPort, int toPort)
 }
 
 // Shorter time-outs for tests; 0 restores the defaults.
-void InternetTimeoutsForTest(int connectMs, int idleMs)
+void InternetTimeoutsForTest(int connectMs, int idleMs, int wholeMs)
 {
     connectMsForTest = connectMs;
     idleMsForTest = idleMs;
+    wholeMsForTest = wholeMs;
 }
 
 HINTERNET InternetOpenW(LPCWSTR agent, DWORD, LPCWSTR, LPCWSTR, DWORD)

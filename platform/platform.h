@@ -94,6 +94,8 @@ void SetLastError(DWORD code);
 
 // Runtime library: files, text-mode lines of at most 1023 bytes by fgets
 FILE* _wfopen(LPCWSTR path, LPCWSTR mode);
+int _wrename(LPCWSTR oldPath, LPCWSTR newPath);
+int _wremove(LPCWSTR path);
 // The program keeps the handheld's two-argument wcstok: runs of delimiters
 // count as one, state kept per thread between calls.
 WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters);

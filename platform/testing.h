@@ -15,6 +15,7 @@ void SetMessageBoxHookForTest(MessageBoxHook hook);
 // Registry: the first failAfter file writes succeed, later ones fail as on a full disk; -1 turns this off.
 void RegistryFailWritesForTest(int failAfter);
 
-// Internet: 127.0.0.1:fromPort is served by 127.0.0.1:toPort (-1 turns it off); shorter time-outs (0 restores the defaults).
+// Internet: 127.0.0.1:fromPort is served by 127.0.0.1:toPort (-1 turns it off); shorter time-outs
+// for the connect, a silence and a whole transfer (0 restores a default).
 void InternetRedirectForTest(int fromPort, int toPort);
-void InternetTimeoutsForTest(int connectMs, int idleMs);
+void InternetTimeoutsForTest(int connectMs, int idleMs, int wholeMs = 0);

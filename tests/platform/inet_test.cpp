@@ -1,8 +1,8 @@
 #include "platform/platform.h"
 #include "platform/testing.h"
+#include "tests/support/servers.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <chrono>
 #include <map>
@@ -16,88 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-using Bodies = std::map<std::string, std::string>;
-
-// A well-behaved server on a free loopback port: fixed bodies by path, 404
-// otherwise; keeps the headers of the last request.
-struct HttpServer {
-    explicit HttpServer(const Bodies& bodies)
-    {
-        server.Get(".*", [this, bodies](const httplib::Request& request, httplib::Response& response) {
-            seen = request.headers;
-            if (bodies.contains(request.path))
-                response.set_content(bodies.at(request.path), "text/plain");
-            else
-                response.status = 404;
-        });
-        port = server.bind_to_any_port("127.0.0.1");
-        thread = std::thread([this] { server.listen_after_bind(); });
-    }
-    ~HttpServer()
-    {
-        for (int i = 0; i < 500 && !server.is_running(); i++)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        server.stop();
-        thread.join();
-    }
-    // A header of the last request, once it has been answered.
-    std::string Seen(const char* name)
-    {
-        auto it = seen.find(name);
-        return it == seen.end() ? "(none)" : it->second;
-    }
-    httplib::Server server;
-    std::thread thread;
-    httplib::Headers seen;
-    int port = 0;
-};
-
-// A loopback socket on a free port: listening, or only bound so that connections are refused.
-int Listener(bool listening, int* port)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t size = sizeof address;
-    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), size), 0);
-    EXPECT_TRUE(!listening || listen(fd, 1) == 0);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    *port = ntohs(address.sin_port);
-    return fd;
-}
-
-enum class End { Close, Reset, Hold };
-
-// A misbehaving server: accepts one connection, reads the request, writes
-// `reply`, then closes, resets, or holds the connection until the client goes.
-struct ScriptServer {
-    ScriptServer(std::string reply, End end) : listener(Listener(true, &port)), thread([=, this] { Serve(reply, end); }) {}
-    ~ScriptServer()
-    {
-        thread.join();
-        close(listener);
-    }
-    static bool Readable(int fd) { pollfd p{fd, POLLIN, 0}; return poll(&p, 1, 10000) == 1; }
-    void Serve(const std::string& reply, End end)
-    {
-        int client = Readable(listener) ? accept(listener, nullptr, nullptr) : -1;
-        char buffer[4096];
-        std::string request;
-        for (ssize_t got = 1; got > 0 && request.find("\r\n\r\n") == std::string::npos && Readable(client);)
-            if ((got = recv(client, buffer, sizeof buffer, 0)) > 0)
-                request.append(buffer, got);
-        send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
-        while (end == End::Hold && Readable(client) && recv(client, buffer, sizeof buffer, 0) > 0) {
-        }
-        linger abort{1, 0};
-        if (end == End::Reset)
-            setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-        close(client);
-    }
-    int port = 0;
-    int listener;
-    std::thread thread;
-};
 
 // A session, connection and request for `path` at host:port, closed at the end.
 struct Request {
@@ -148,14 +66,6 @@ protected:
         InternetTimeoutsForTest(0, 0);
     }
 };
-
-std::string Pattern(size_t size)
-{
-    std::string text(size, '\0');
-    for (size_t i = 0; i < size; i++)
-        text[i] = static_cast<char>(i * 7 + i / 251);
-    return text;
-}
 
 TEST_F(InetTest, BodiesArriveExactlyThroughSmallBuffers)
 {
@@ -251,6 +161,19 @@ TEST_F(InetTest, MisbehavingServers)
     int bound = Listener(false, &port);
     EXPECT_EQ(Request(port).Send(), static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
     close(bound);
+}
+
+// A byte a second never lets the silence limit strike; the limit on the
+// whole transfer ends it.
+TEST_F(InetTest, TrickleEndsAtTheWholeTransferLimit)
+{
+    InternetTimeoutsForTest(300, 1500, 2500);
+    ScriptServer server("HTTP/1.1 200 OK\r\n\r\nx", End::Trickle);
+    Request request(server.port);
+    ASSERT_EQ(request.Send(), 0u);
+    std::string body;
+    EXPECT_EQ(request.Read(body), static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+    EXPECT_TRUE(body.starts_with("xy")) << body;
 }
 
 TEST_F(InetTest, HandleMisuseFailsCleanly)

@@ -1,0 +1,55 @@
+// Loopback servers for the Internet and download tests: a well-behaved
+// HTTP server with fixed bodies, and a scripted one that misbehaves.
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <map>
+#include <string>
+#include <thread>
+
+using Bodies = std::map<std::string, std::string>;
+
+// A well-behaved server on a free loopback port: fixed bodies by path, 404
+// otherwise; keeps the headers and path of the last request.
+struct HttpServer {
+    explicit HttpServer(const Bodies& bodies);
+    ~HttpServer();
+    // A header of the last request, once it has been answered.
+    std::string Seen(const char* name);
+
+    httplib::Server server;
+    std::thread thread;
+    httplib::Headers seen;
+    std::string lastPath;
+    std::atomic<int> requests{0};
+    int port = 0;
+};
+
+// A loopback socket on a free port: listening, or only bound so that
+// connections are refused.
+int Listener(bool listening, int* port);
+
+// What a scripted server does after its reply: close, reset, hold the
+// connection open in silence, trickle one byte a second, or send an
+// endless stream of bytes.
+enum class End { Close, Reset, Hold, Trickle, Endless };
+
+// Accepts one connection, reads the request, writes `reply`, then ends as
+// `end` says, until the client goes or the server is destroyed.
+struct ScriptServer {
+    ScriptServer(std::string reply, End end);
+    ~ScriptServer();
+
+    int port = 0;
+    int listener;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+
+private:
+    void Serve(const std::string& reply, End end);
+};
+
+// `size` bytes of a pattern that holds zero bytes and every other value.
+std::string Pattern(size_t size);
