@@ -167,7 +167,7 @@ void drawFootball(QPainter& painter, QPointF centre, double length, double angle
 // Green field with yard lines and hash marks, a football resting on it.
 void drawField(QPainter& painter, int width, int height)
 {
-    for (int stripe = 0; stripe * 25 < width; ++stripe)
+    for (int stripe = 0; stripe * 25 - 12.5 < width; ++stripe)
         painter.fillRect(QRectF(stripe * 25 - 12.5, 0, 25, height),
                          stripe % 2 ? QColor(0x3c, 0x8d, 0x3a) : QColor(0x35, 0x80, 0x34));
     painter.setPen(QPen(Qt::white, 1.2));
