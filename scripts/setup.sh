@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  fonts-dejavu-core
+  fonts-dejavu-core desktop-file-utils
   clang libclang-rt-14-dev
 )
 

@@ -1,6 +1,8 @@
 // corvale-install: the installer step. Records the install directory in
 // the registry value `Install` and copies the bundled season files into it,
 // never over files already there (a download must survive a reinstall).
+// Without SEASON_DIR it takes the season installed with the program, found
+// from its own binary, so that an installed copy needs no arguments.
 
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -25,6 +28,18 @@ fs::path DefaultInstallDirectory()
     return fs::path(home ? home : ".") / ".local/share/corvale";
 }
 
+// The season installed beside this binary (CORVALE_BUNDLED_SEASON is
+// relative to the binary's directory), or "" when /proc/self/exe is unreadable.
+fs::path BundledSeasonDirectory()
+{
+    char path[4096] = {};
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return fs::path();
+    return (fs::path(std::string(path, static_cast<size_t>(length))).parent_path() / CORVALE_BUNDLED_SEASON)
+        .lexically_normal();
+}
+
 bool WriteInstallValue(const fs::path& directory)
 {
     HKEY key = nullptr;
@@ -37,18 +52,29 @@ bool WriteInstallValue(const fs::path& directory)
     return status == ERROR_SUCCESS;
 }
 
+const char kUsage[] = "usage: corvale-install [SEASON_DIR [INSTALL_DIR]]\n"
+                      "Copies the season files of SEASON_DIR (default: the season installed with\n"
+                      "the program) into INSTALL_DIR (default $XDG_DATA_HOME/corvale, else\n"
+                      "~/.local/share/corvale) unless they are already there, and records\n"
+                      "INSTALL_DIR as the registry value Install.\n";
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || argc > 3 || std::string(argv[1]) == "--help") {
-        std::fprintf(stderr, "usage: corvale-install SEASON_DIR [INSTALL_DIR]\n"
-                             "Copies the season files of SEASON_DIR into INSTALL_DIR (default\n"
-                             "$XDG_DATA_HOME/corvale, else ~/.local/share/corvale) unless they are\n"
-                             "already there, and records INSTALL_DIR as the registry value Install.\n");
+    if (argc == 2 && std::string(argv[1]) == "--help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc > 3 || (argc > 1 && std::string(argv[1]).starts_with("-"))) {
+        std::fputs(kUsage, stderr);
         return 2;
     }
-    fs::path source = argv[1];
+    fs::path source = argc > 1 ? fs::path(argv[1]) : BundledSeasonDirectory();
+    if (!fs::is_directory(source)) {
+        std::fprintf(stderr, "corvale-install: no season folder %s (give SEASON_DIR)\n", source.c_str());
+        return 1;
+    }
     fs::path target = fs::absolute(argc == 3 ? fs::path(argv[2]) : DefaultInstallDirectory()).lexically_normal();
     std::error_code error;
     fs::create_directories(target, error);

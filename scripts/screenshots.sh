@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds Corvale and takes the README's pictures of its four pages,
+# docs/standings.png, docs/team.png, docs/week.png and docs/year.png: the
+# bundled 2003 season in a temporary home, offscreen, driven through winspy.
+# BUILD_DIR (default build) and JOBS (default 2) may be set.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir="${BUILD_DIR:-build}"
+jobs="${JOBS:-2}"
+if [ "$jobs" -gt 2 ]; then jobs=2; fi
+bash scripts/setup.sh
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build_dir" -j "$jobs" --target corvale winspy corvale-install
+
+home="$(mktemp -d)"
+program=""
+cleanup() {
+  if [ -n "$program" ] && kill -0 "$program" 2>/dev/null; then kill "$program"; fi
+  rm -rf "$home"
+}
+trap cleanup EXIT
+export HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/runtime"
+export QT_QPA_PLATFORM=offscreen
+mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+winspy="$build_dir/winspy"
+
+"$build_dir/corvale-install" season/2003 >/dev/null
+"$build_dir/corvale" &
+program=$!
+# Ready once the loading stages are over and the wait cursor is gone.
+for _ in $(seq 200); do
+  if "$winspy" dump Corvale 2>/dev/null | grep -q '"cursor":"none"'; then break; fi
+  kill -0 "$program" 2>/dev/null || { echo "screenshots: corvale ended early" >&2; exit 1; }
+  sleep 0.1
+done
+"$winspy" dump Corvale | grep -q '"cursor":"none"' || { echo "screenshots: corvale never became ready" >&2; exit 1; }
+
+mkdir -p docs
+# picture, tab index and, for a page with a picker, its ID and the entry
+# chosen (Minnesota; week 9)
+shots=("standings 0" "team 1 1022 17" "week 2 1023 8" "year 3")
+for shot in "${shots[@]}"; do
+  read -r page tab picker choice <<<"$shot"
+  "$winspy" select Corvale 1001 "$tab" >/dev/null
+  if [ -n "$picker" ]; then "$winspy" select Corvale "$picker" "$choice" >/dev/null; fi
+  "$winspy" screenshot Corvale "$PWD/docs/$page.png" >/dev/null
+  echo "docs/$page.png"
+done
+"$winspy" close Corvale >/dev/null
+wait "$program"
+program=""

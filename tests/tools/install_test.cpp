@@ -1,0 +1,212 @@
+// The installed layout: `cmake --install` into a temporary prefix, the
+// installed corvale-install run without arguments, and the desktop entry's
+// launcher starting the installed program, whose help viewer comes from
+// beside it.
+
+#include "tests/support/program.h"
+#include "tests/support/temp_home.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kSeasonFiles[] = {"Standings.dat", "Schedule.dat", "Season.dat", "Ravelock.html"};
+const char* const kPrograms[] = {"corvale", "winspy", "corvale-install", "corvale-help", "corvale-dataserver",
+                                 "corvale-start"};
+
+std::string Quote(const std::string& word)
+{
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Exit status of a shell command, its output discarded.
+int Shell(const std::string& command)
+{
+    int status = std::system(("timeout 60 " + command + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The executable of a running process.
+std::string ExecutableOf(int pid)
+{
+    std::error_code error;
+    return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).string();
+}
+
+// Waits until `count` windows have this caption; false on time-out.
+bool WaitForCount(const std::string& caption, int count)
+{
+    for (int tries = 0; tries < 200; tries++) {
+        if (CountWindows(caption) == count)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+// The pid `winspy list` shows for the window with this caption, or 0.
+int PidOfWindow(const std::string& caption)
+{
+    std::string list = Winspy({"list"}).output;
+    size_t at = list.find("\"caption\":\"" + caption + "\"");
+    size_t pid = list.find("\"pid\":", at);
+    if (at == std::string::npos || pid == std::string::npos)
+        return 0;
+    return std::atoi(list.c_str() + pid + 6);
+}
+
+class InstallTest : public TempHomeTest {
+protected:
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        unsetenv("XDG_DATA_HOME");
+        prefix = home + "/prefix";
+        std::string install = Quote(CORVALE_CMAKE_COMMAND) + " --install " + Quote(CORVALE_BINARY_DIR);
+        ASSERT_EQ(Shell(install + " --prefix " + Quote(prefix)), 0) << install;
+    }
+
+    // True when the registry file records `directory` as Install.
+    bool RegistryInstallIs(const std::string& directory)
+    {
+        std::string registry = ReadFile(configDir + "/corvale/registry.reg");
+        size_t at = registry.find("\"Install\"=\"" + directory + "\"");
+        return at != std::string::npos && registry.find("\"Install\"=", at + 1) == std::string::npos;
+    }
+
+    // True when `directory` holds the bundled season, file for file.
+    static bool HoldsTheSeason(const std::string& directory)
+    {
+        for (const char* name : kSeasonFiles) {
+            std::string copied = ReadFile(directory + "/" + name);
+            if (copied.empty() || copied != ReadFile(SourcePath(std::string("season/2003/") + name)))
+                return false;
+        }
+        return true;
+    }
+
+    std::string prefix;  // the install prefix
+};
+
+TEST_F(InstallTest, LaysOutProgramsSeasonIconAndDesktopEntry)
+{
+    for (const char* name : kPrograms)
+        EXPECT_EQ(access((prefix + "/bin/" + name).c_str(), X_OK), 0) << name;
+    EXPECT_TRUE(HoldsTheSeason(prefix + "/share/corvale/season/2003"));
+
+    // One icon, in the folder named after its real size.
+    std::vector<fs::path> icons;
+    for (const auto& entry : fs::recursive_directory_iterator(prefix + "/share/icons"))
+        if (entry.path().filename() == "corvale.png")
+            icons.push_back(entry.path());
+    ASSERT_EQ(icons.size(), 1u);
+    std::string png = ReadFile(icons[0]);
+    ASSERT_GE(png.size(), 24u);
+    ASSERT_EQ(png.substr(12, 4), "IHDR");
+    auto number = [&](size_t at) {
+        return (unsigned char)png[at] << 24 | (unsigned char)png[at + 1] << 16 | (unsigned char)png[at + 2] << 8 |
+               (unsigned char)png[at + 3];
+    };
+    std::string size = std::to_string(number(16)) + "x" + std::to_string(number(20));
+    EXPECT_EQ(icons[0].parent_path(), fs::path(prefix + "/share/icons/hicolor/" + size + "/apps"));
+
+    // The entry runs the launcher of this prefix, by its full path.
+    std::string entry = ReadFile(prefix + "/share/applications/corvale.desktop");
+    EXPECT_NE(entry.find("\nExec=\"" + prefix + "/bin/corvale-start\"\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nIcon=corvale\n"), std::string::npos) << entry;
+}
+
+TEST_F(InstallTest, DesktopEntryPassesTheValidator)
+{
+    if (Shell("sh -c 'command -v desktop-file-validate'") != 0)
+        GTEST_SKIP() << "desktop-file-validate is not installed";
+    std::string command = "desktop-file-validate " + Quote(prefix + "/share/applications/corvale.desktop");
+    EXPECT_EQ(Shell(command), 0) << command;
+}
+
+TEST_F(InstallTest, InstalledInstallerFindsItsSeasonAndKeepsFilesAlreadyThere)
+{
+    const std::string installer = Quote(prefix + "/bin/corvale-install");
+    const std::string local = home + "/.local/share/corvale";
+    ASSERT_EQ(Shell(installer), 0);
+    EXPECT_TRUE(HoldsTheSeason(local));
+    EXPECT_TRUE(RegistryInstallIs(local));
+
+    // XDG_DATA_HOME moves the default; a file already there (a download) stays.
+    WriteFile("data/corvale/Standings.dat", "downloaded");
+    setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+    ASSERT_EQ(Shell(installer), 0);
+    EXPECT_EQ(ReadFile(home + "/data/corvale/Standings.dat"), "downloaded");
+    EXPECT_EQ(ReadFile(home + "/data/corvale/Season.dat"), ReadFile(SourcePath("season/2003/Season.dat")));
+    EXPECT_TRUE(RegistryInstallIs(home + "/data/corvale"));
+
+    // The season is found relative to the binary, so a moved prefix still works.
+    fs::rename(prefix, home + "/moved");
+    unsetenv("XDG_DATA_HOME");
+    fs::remove_all(local);
+    ASSERT_EQ(Shell(Quote(home + "/moved/bin/corvale-install")), 0);
+    EXPECT_TRUE(HoldsTheSeason(local));
+
+    // The explicit form still takes any season folder and install folder.
+    ASSERT_EQ(Shell(Quote(home + "/moved/bin/corvale-install") + " " + Quote(SourcePath("season/2003")) + " " +
+                  Quote(home + "/elsewhere")),
+              0);
+    EXPECT_TRUE(HoldsTheSeason(home + "/elsewhere"));
+    EXPECT_TRUE(RegistryInstallIs(home + "/elsewhere"));
+}
+
+TEST_F(InstallTest, InstallerOutsideTheLayoutOrWithBadArgumentsChangesNothing)
+{
+    fs::create_directories(home + "/loose");
+    fs::copy_file(prefix + "/bin/corvale-install", home + "/loose/corvale-install");
+    EXPECT_EQ(Shell(Quote(home + "/loose/corvale-install")), 1);
+    EXPECT_EQ(Shell(Quote(home + "/loose/corvale-install") + " " + Quote(home + "/no-season")), 1);
+    const std::string installer = Quote(prefix + "/bin/corvale-install");
+    for (const char* args : {" --bogus", " -", " a b c"})
+        EXPECT_EQ(Shell(installer + args), 2) << args;
+    EXPECT_EQ(Shell(installer + " --help"), 0);
+    EXPECT_FALSE(fs::exists(home + "/.local/share/corvale"));
+    EXPECT_FALSE(fs::exists(configDir + "/corvale/registry.reg"));
+}
+
+// The launcher installs the season, then becomes the installed corvale,
+// which starts the help viewer from its own folder.
+TEST_F(InstallTest, LauncherInstallsTheSeasonAndStartsTheProgramWithItsHelpViewer)
+{
+    std::string launcher = prefix + "/bin/corvale-start";
+    pid_t program = fork();
+    if (program == 0) {
+        execl(launcher.c_str(), launcher.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    EXPECT_TRUE(WaitForWindow("Corvale", "dialog", 10000));
+    EXPECT_TRUE(HoldsTheSeason(home + "/.local/share/corvale"));
+    EXPECT_TRUE(RegistryInstallIs(home + "/.local/share/corvale"));
+    EXPECT_EQ(ExecutableOf(PidOfWindow("Corvale")), prefix + "/bin/corvale");
+
+    EXPECT_EQ(Winspy({"command", "Corvale", "40015"}).status, 0);
+    EXPECT_TRUE(WaitForCount("Help", 1));
+    EXPECT_EQ(ExecutableOf(PidOfWindow("Help")), prefix + "/bin/corvale-help");
+
+    EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
+    EXPECT_EQ(WaitForExit(program, 10000), 0);
+    // Closing the main window closed its viewer.
+    if (!WaitForCount("Help", 0)) {
+        ADD_FAILURE() << "the help viewer outlived the main window";
+        Winspy({"close", "Help"});
+    }
+}
+
+}  // namespace
