@@ -32,19 +32,6 @@ protected:
         ASSERT_TRUE(WaitForWindow("Corvale", "dialog", 10000));
     }
 
-    // Waits for the loading stages: the wait cursor goes last.
-    static QJsonObject DumpWhenLoaded()
-    {
-        QJsonObject window;
-        for (int i = 0; i < 100; ++i) {
-            window = Dump("Corvale");
-            if (window["cursor"].toString() == "none")
-                break;
-            usleep(50 * 1000);
-        }
-        return window;
-    }
-
     void TearDown() override
     {
         if (IsRunning(pid)) {
@@ -54,20 +41,6 @@ protected:
         TempHomeTest::TearDown();
     }
 
-    static QJsonObject Dump(const std::string& caption)
-    {
-        WinspyResult result = Winspy({"dump", caption});
-        return QJsonDocument::fromJson(QByteArray::fromStdString(result.output)).object();
-    }
-
-    static QJsonObject Control(const QJsonObject& window, int id)
-    {
-        for (const QJsonValue& control : window["controls"].toArray())
-            if (control["id"].toInt() == id)
-                return control.toObject();
-        return {};
-    }
-
     pid_t pid = 0;
 };
 
@@ -75,18 +48,18 @@ TEST_F(MainWindowEndToEnd, TabsSwitchPagesAndPickersHoldTheSeason)
 {
     Start();
     QJsonObject window = DumpWhenLoaded();
-    EXPECT_TRUE(Control(window, 1005)["visible"].toBool());
-    EXPECT_FALSE(Control(window, 1006)["visible"].toBool());
-    QJsonObject teams = Control(window, 1022);
+    EXPECT_TRUE(ControlOf(window, 1005)["visible"].toBool());
+    EXPECT_FALSE(ControlOf(window, 1006)["visible"].toBool());
+    QJsonObject teams = ControlOf(window, 1022);
     EXPECT_EQ(teams["items"].toArray().size(), 32);
     EXPECT_EQ(teams["selection"].toInt(), 0);
-    EXPECT_EQ(Control(window, 1023)["items"].toArray().at(17).toString(), "Wild Card");
+    EXPECT_EQ(ControlOf(window, 1023)["items"].toArray().at(17).toString(), "Wild Card");
     ASSERT_EQ(Winspy({"select", "Corvale", "1001", "1"}).status, 0);
-    window = Dump("Corvale");
-    EXPECT_FALSE(Control(window, 1005)["visible"].toBool());
-    EXPECT_TRUE(Control(window, 1006)["visible"].toBool());
-    EXPECT_TRUE(Control(window, 1022)["visible"].toBool());
-    EXPECT_EQ(Control(window, 1001)["selection"].toInt(), 1);
+    window = DumpWindow("Corvale");
+    EXPECT_FALSE(ControlOf(window, 1005)["visible"].toBool());
+    EXPECT_TRUE(ControlOf(window, 1006)["visible"].toBool());
+    EXPECT_TRUE(ControlOf(window, 1022)["visible"].toBool());
+    EXPECT_EQ(ControlOf(window, 1001)["selection"].toInt(), 1);
     EXPECT_EQ(Winspy({"select", "Corvale", "1001", "9"}).status, 1);  // no such tab
     EXPECT_EQ(Winspy({"select", "Corvale", "4242", "0"}).status, 1);  // no such control
     EXPECT_EQ(Winspy({"screenshot", "Corvale", home + "/team.png"}).status, 0);
@@ -128,12 +101,12 @@ TEST_F(MainWindowEndToEnd, StoredTimeZoneShiftsEveryTime)
     RegCloseKey(key);
     Start();
     QJsonObject window = DumpWhenLoaded();
-    QJsonArray team0 = Control(window, 1006)["rows"].toArray().at(0).toArray();
+    QJsonArray team0 = ControlOf(window, 1006)["rows"].toArray().at(0).toArray();
     EXPECT_EQ(team0.at(1).toString(), "0 @ Buffalo 31");
     EXPECT_EQ(team0.at(2).toString(), "10:00a");  // 1 pm Eastern in Pacific time
-    QJsonArray season1 = Control(window, 1008)["rows"].toArray().at(1).toArray();
+    QJsonArray season1 = ControlOf(window, 1008)["rows"].toArray().at(1).toArray();
     EXPECT_EQ(season1.at(1).toString(), "6:00p");  // 9 pm Eastern
-    EXPECT_EQ(Control(window, 1022)["selection"].toInt(), 18);
+    EXPECT_EQ(ControlOf(window, 1022)["selection"].toInt(), 18);
 }
 
 }  // namespace

@@ -6,12 +6,19 @@
 #include "platform/internal.h"
 #include "tests/support/app_harness.h"
 
+#include <cmath>
+
 namespace {
 
 struct PercentageCase {
     double wins, losses, ties;
     const WCHAR* text;
 };
+
+void PrintTo(const PercentageCase& c, std::ostream* out)
+{
+    *out << c.wins << "-" << c.losses << "-" << c.ties;
+}
 
 class PercentageTest : public ::testing::TestWithParam<PercentageCase> {};
 
@@ -27,7 +34,13 @@ INSTANTIATE_TEST_SUITE_P(Records, PercentageTest, ::testing::Values(
     PercentageCase{10, 5, 1, L".656"}, PercentageCase{16, 0, 0, L"1000"}, PercentageCase{0, 0, 0, L".000"},
     PercentageCase{0, 16, 0, L".000"}, PercentageCase{8, 8, 0, L".500"}, PercentageCase{14, 2, 0, L".875"},
     PercentageCase{2, 1, 0, L".667"}, PercentageCase{1, 199, 0, L".005"}, PercentageCase{1, 2500, 0, L".000"},
-    PercentageCase{0, 0, 1, L".500"}, PercentageCase{5, -1, 0, L"1000"}));
+    PercentageCase{0, 0, 1, L".500"}, PercentageCase{5, -1, 0, L"1000"}),
+    [](const ::testing::TestParamInfo<PercentageCase>& info) {
+        std::string name;
+        for (double count : {info.param.wins, info.param.losses, info.param.ties})
+            name += (name.empty() ? "" : "_") + std::string(count < 0 ? "minus" : "") + std::to_string(static_cast<int>(std::abs(count)));
+        return name;
+    });
 
 class StandingsTest : public AppTest {
 protected:

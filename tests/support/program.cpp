@@ -2,6 +2,8 @@
 
 #include "platform/platform.h"
 
+#include <QJsonDocument>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -68,22 +70,23 @@ WinspyResult Winspy(const std::vector<std::string>& args)
     return result;
 }
 
-static int CountMatching(const std::string& caption, const std::string& kind)
+// The lines of `winspy list` for windows with this caption (and kind, when given).
+static std::vector<QJsonObject> Matching(const std::string& caption, const std::string& kind)
 {
     WinspyResult list = Winspy({"list"});
-    int count = 0;
-    size_t start = 0;
-    while (start < list.output.size()) {
-        size_t end = list.output.find('\n', start);
-        std::string line = list.output.substr(start, end - start);
-        if (line.find("\"caption\":\"" + caption + "\"") != std::string::npos &&
-            (kind.empty() || line.find("\"kind\":\"" + kind + "\"") != std::string::npos))
-            ++count;
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
+    std::vector<QJsonObject> windows;
+    for (const QByteArray& line : QByteArray::fromStdString(list.output).split('\n')) {
+        QJsonObject window = QJsonDocument::fromJson(line).object();
+        if (window["caption"].toString().toStdString() == caption &&
+            (kind.empty() || window["kind"].toString().toStdString() == kind))
+            windows.push_back(window);
     }
-    return count;
+    return windows;
+}
+
+static int CountMatching(const std::string& caption, const std::string& kind)
+{
+    return static_cast<int>(Matching(caption, kind).size());
 }
 
 bool WaitForWindow(const std::string& caption, const std::string& kind, int timeoutMs)
@@ -97,9 +100,62 @@ bool WaitForWindow(const std::string& caption, const std::string& kind, int time
     return false;
 }
 
-int CountWindows(const std::string& caption)
+bool WaitForNoWindow(const std::string& caption, int timeoutMs)
 {
-    return CountMatching(caption, "");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (CountMatching(caption, "") == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+int CountWindows(const std::string& caption, const std::string& kind)
+{
+    return CountMatching(caption, kind);
+}
+
+std::vector<pid_t> WindowPids(const std::string& caption)
+{
+    std::vector<pid_t> pids;
+    for (const QJsonObject& window : Matching(caption, ""))
+        pids.push_back(window["pid"].toInt());
+    return pids;
+}
+
+QJsonObject DumpWindow(const std::string& caption, const std::string& kind)
+{
+    std::vector<std::string> args = {"dump"};
+    if (!kind.empty())
+        args.insert(args.end(), {"--kind", kind});
+    args.push_back(caption);
+    return QJsonDocument::fromJson(QByteArray::fromStdString(Winspy(args).output)).object();
+}
+
+QJsonObject DumpWhenLoaded()
+{
+    QJsonObject window;
+    for (int i = 0; i < 100; ++i) {
+        window = DumpWindow("Corvale", "dialog");
+        if (window["cursor"].toString() == "none")
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return window;
+}
+
+QJsonObject ControlOf(const QJsonObject& window, int id)
+{
+    for (const QJsonValue& control : window["controls"].toArray())
+        if (control["id"].toInt() == id)
+            return control.toObject();
+    return {};
+}
+
+QJsonArray RowsOf(const QJsonObject& window, int id)
+{
+    return ControlOf(window, id)["rows"].toArray();
 }
 
 void SetInstallDirectory(const std::wstring& directory)

@@ -2,6 +2,9 @@
 // window station, as a person with the window inspector would.
 #pragma once
 
+#include <QJsonArray>
+#include <QJsonObject>
+
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -28,8 +31,24 @@ WinspyResult Winspy(const std::vector<std::string>& args);
 // when given); false on time-out.
 bool WaitForWindow(const std::string& caption, const std::string& kind, int timeoutMs);
 
-// Number of windows with this caption that `winspy list` shows.
-int CountWindows(const std::string& caption);
+// Waits until `winspy list` shows no window with this caption; false on time-out.
+bool WaitForNoWindow(const std::string& caption, int timeoutMs);
+
+// Number of windows with this caption (and kind, when given) that `winspy list` shows.
+int CountWindows(const std::string& caption, const std::string& kind = "");
+
+// The processes of the windows with this caption that `winspy list` shows.
+std::vector<pid_t> WindowPids(const std::string& caption);
+
+// `winspy dump` of a window (picked by kind, when given), parsed; empty when there is none.
+QJsonObject DumpWindow(const std::string& caption, const std::string& kind = "");
+
+// The main window once its loading stages are over (the wait cursor goes last).
+QJsonObject DumpWhenLoaded();
+
+// A control of a dump by its ID, and the rows of a list view control.
+QJsonObject ControlOf(const QJsonObject& window, int id);
+QJsonArray RowsOf(const QJsonObject& window, int id);
 
 // Sets the registry value Install (through the platform's registry).
 void SetInstallDirectory(const std::wstring& directory);
