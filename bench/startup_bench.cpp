@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -121,25 +120,17 @@ bool HasEnded(pid_t pid)
     return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid;
 }
 
-// True once the process's window-station socket is listening, by the
-// kernel's table of Unix sockets (Flags holds 0x10000 then). Asked while
-// the socket is bound but not yet listening, the station client takes the
-// refused connection for a copy that died and removes the socket file.
+// True once the process's window-station socket is listening. The station
+// binds and listens under a private name and only then renames the socket
+// to PID.sock, so the published name exists only once it accepts. (The
+// kernel's table of Unix sockets keeps the name bound, the private one.)
+// Asked while the socket is bound but not yet listening, the station client
+// would take the refused connection for a copy that died and remove it.
 bool StationListening(pid_t pid)
 {
     const std::string path = platform::StationDirectory() + "/" + std::to_string(pid) + ".sock";
-    std::ifstream table("/proc/net/unix");
-    std::string line;
-    while (std::getline(table, line)) {
-        if (line.size() < path.size() || line.compare(line.size() - path.size(), path.size(), path) != 0)
-            continue;
-        std::istringstream fields(line);  // Num RefCount Protocol Flags Type St Inode Path
-        std::string num, references, protocol, flags;
-        fields >> num >> references >> protocol >> flags;
-        if (std::strtoul(flags.c_str(), nullptr, 16) & 0x10000)
-            return true;
-    }
-    return false;
+    std::error_code error;
+    return fs::is_socket(path, error);
 }
 
 // Polls the program through the window station with the requests `winspy

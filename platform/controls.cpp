@@ -9,9 +9,11 @@
 #include <QAbstractTableModel>
 #include <QCalendarWidget>
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -19,6 +21,7 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTableView>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -95,7 +98,28 @@ class StaticWidget : public QLabel {
 public:
     StaticWidget(WindowObject* control, QWidget* parent) : QLabel(parent), m_control(control) {}
 
+    // A picture is decoded when the control is first polished (before it
+    // is shown), not as its dialog is built: the first image decoded also
+    // has Qt look through its image plugins.
+    void SetPictureDue()
+    {
+        m_pictureDue = true;
+    }
+
+    bool HasPicture()
+    {
+        LoadPicture();
+        return !pixmap().isNull();
+    }
+
 protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::Polish)
+            LoadPicture();
+        return QLabel::event(event);
+    }
+
     void paintEvent(QPaintEvent* event) override
     {
         HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageW(m_control->parent, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(m_control)));
@@ -109,7 +133,16 @@ protected:
     }
 
 private:
-    WindowObject* m_control;  // the control this widget shows
+    void LoadPicture()
+    {
+        if (!m_pictureDue)
+            return;
+        m_pictureDue = false;
+        setPixmap(LoadResourcePixmap(m_control->resource, (m_control->style & 0x1F) == SS_ICON));
+    }
+
+    WindowObject* m_control;     // the control this widget shows
+    bool m_pictureDue = false;   // a picture control whose image is not loaded yet
 };
 
 // The report list view's cells, read straight from the control's rows.
@@ -122,9 +155,11 @@ public:
         return parent.isValid() ? 0 : static_cast<int>(m_data->rows.size());
     }
 
+    // The columns the view has been told of; columns added since wait in
+    // the control's data until PublishColumns.
     int columnCount(const QModelIndex& parent) const override
     {
-        return parent.isValid() ? 0 : static_cast<int>(m_data->columns.size());
+        return parent.isValid() ? 0 : m_columnCount;
     }
 
     QVariant data(const QModelIndex& index, int role) const override
@@ -158,11 +193,41 @@ public:
         endResetModel();
     }
 
+    // Columns are added to the data at once but reach the view in one reset
+    // later (ListView::AddColumn): each insertion told on its own makes the
+    // view measure every header section again, quadratic in the columns.
+    // True for the first column added since the view was last told.
+    bool AddColumn(int at, ListColumn column)
+    {
+        m_data->columns.insert(m_data->columns.begin() + at, std::move(column));
+        bool first = !m_columnsPending;
+        m_columnsPending = true;
+        return first;
+    }
+
+    // Tells the view of the columns added since the last time; false when
+    // there were none.
+    bool PublishColumns()
+    {
+        if (!m_columnsPending)
+            return false;
+        beginResetModel();
+        m_columnCount = static_cast<int>(m_data->columns.size());
+        m_columnsPending = false;
+        endResetModel();
+        return true;
+    }
+
     void InsertRow(int row, std::vector<std::wstring> cells)
     {
         beginInsertRows(QModelIndex(), row, row);
         m_data->rows.insert(m_data->rows.begin() + row, std::move(cells));
         endInsertRows();
+    }
+
+    const ControlData& Data() const
+    {
+        return *m_data;
     }
 
     void CellChanged(int row, int column)
@@ -178,15 +243,60 @@ private:
         return format == LVCFMT_RIGHT ? Qt::AlignRight : format == LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
     }
 
-    ControlData* m_data;  // the control's columns and rows
+    ControlData* m_data;             // the control's columns and rows
+    int m_columnCount = 0;           // columns the view knows of
+    bool m_columnsPending = false;   // columns added that the view does not know of
+};
+
+// The report list view: columns added while it is hidden reach it once the
+// messages being handled are done, or sooner when it is shown or a message
+// needs it (see ListViewMessage).
+class ListView : public QTableView {
+public:
+    ListView(ListModel* model, QWidget* parent) : QTableView(parent), m_model(model)
+    {
+        m_model->setParent(this);
+        setModel(m_model);
+    }
+
+    void AddColumn(int at, ListColumn column)
+    {
+        bool first = m_model->AddColumn(at, std::move(column));
+        if (isVisible())
+            PublishColumns();
+        else if (first)
+            QTimer::singleShot(0, this, [this] { PublishColumns(); });
+    }
+
+    // Hands the view the columns added since, with their widths.
+    void PublishColumns()
+    {
+        if (!m_model->PublishColumns())
+            return;
+        const ControlData& data = m_model->Data();
+        for (size_t i = 0; i < data.columns.size(); ++i)
+            setColumnWidth(static_cast<int>(i), data.columns[i].width * kScale);
+    }
+
+    ListModel* Model() const
+    {
+        return m_model;
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        PublishColumns();
+        QTableView::showEvent(event);
+    }
+
+private:
+    ListModel* m_model;  // the control's cells, owned by the view
 };
 
 QWidget* CreateListView(WindowObject* control, QWidget* parent)
 {
-    auto* view = new QTableView(parent);
-    auto* model = new ListModel(&control->data);
-    model->setParent(view);
-    view->setModel(model);
+    auto* view = new ListView(new ListModel(&control->data), parent);
     view->verticalHeader()->hide();
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(kListRowHeight * kScale);
@@ -248,7 +358,7 @@ QWidget* CreateStatic(WindowObject* control, QWidget* parent)
     auto* label = new StaticWidget(control, parent);
     int kind = control->style & 0x1F;
     if (kind == SS_BITMAP || kind == SS_ICON) {
-        label->setPixmap(LoadResourcePixmap(control->resource, kind == SS_ICON));
+        label->SetPictureDue();
         bool centred = (control->style & SS_CENTERIMAGE) != 0;
         label->setAlignment(centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignTop);
         return label;
@@ -282,15 +392,9 @@ QWidget* CreateControlWidget(WindowObject* control, QWidget* parent)
     return new QWidget(parent);
 }
 
-QTableView* ListViewOf(WindowObject* control)
+ListView* ListViewOf(WindowObject* control)
 {
-    return IsClass(control, L"SysListView32") ? static_cast<QTableView*>(control->widget) : nullptr;
-}
-
-ListModel* ListModelOf(WindowObject* control)
-{
-    QTableView* view = ListViewOf(control);
-    return view ? static_cast<ListModel*>(view->model()) : nullptr;
+    return IsClass(control, L"SysListView32") ? static_cast<ListView*>(control->widget) : nullptr;
 }
 
 // Copies at most size - 1 characters and a terminator.
@@ -309,9 +413,14 @@ int CopyOut(const std::wstring& text, WCHAR* buffer, int size)
 LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM lParam)
 {
     ControlData& data = control->data;
-    ListModel* model = ListModelOf(control);
-    QTableView* view = ListViewOf(control);
+    ListView* view = ListViewOf(control);
+    ListModel* model = view->Model();
     const int rowCount = static_cast<int>(data.rows.size());
+    // Whatever reads the view or changes its cells first gives it the
+    // columns added; counts, texts and styles need only the data.
+    if (message != LVM_INSERTCOLUMNW && message != LVM_GETITEMCOUNT && message != LVM_GETITEMTEXTW &&
+        message != LVM_GETEXTENDEDLISTVIEWSTYLE && message != LVM_SETEXTENDEDLISTVIEWSTYLE)
+        view->PublishColumns();
     switch (message) {
     case LVM_GETITEMCOUNT:
         return rowCount;
@@ -325,9 +434,7 @@ LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPAR
         int at = std::clamp(static_cast<int>(wParam), 0, static_cast<int>(data.columns.size()));
         ListColumn added{column->pszText && (column->mask & LVCF_TEXT) ? column->pszText : L"",
                          (column->mask & LVCF_WIDTH) ? column->cx : 50, (column->mask & LVCF_FMT) ? column->fmt : LVCFMT_LEFT};
-        model->Reset([&] { data.columns.insert(data.columns.begin() + at, added); });
-        for (size_t i = 0; i < data.columns.size(); ++i)
-            view->setColumnWidth(static_cast<int>(i), data.columns[i].width * kScale);
+        view->AddColumn(at, added);
         return at;
     }
     case LVM_INSERTITEMW: {
@@ -549,14 +656,6 @@ LRESULT ListBoxMessage(WindowObject* control, UINT message, WPARAM wParam, LPARA
     }
 }
 
-QJsonArray Strings(const std::vector<std::wstring>& texts)
-{
-    QJsonArray array;
-    for (const std::wstring& text : texts)
-        array.append(Q(text));
-    return array;
-}
-
 }  // namespace
 
 // Building
@@ -583,7 +682,10 @@ void BuildDialog(WindowObject* dialog, const DLGTEMPLATEW* dialogTemplate)
             height = std::min(height, kComboHeight);
         control->widget->setGeometry(DialogUnitsToPixelsX(item.x) * kScale, DialogUnitsToPixelsY(item.y) * kScale,
                                      DialogUnitsToPixelsX(item.cx) * kScale, height * kScale);
-        control->widget->setVisible(control->visible);
+        // A child of a dialog not yet shown appears with it: showing it now
+        // would only polish and lay it out early, before WM_INITDIALOG.
+        if (!control->visible || ClientWidget(dialog)->isVisible())
+            control->widget->setVisible(control->visible);
         dialog->children.push_back(control);
         RegisterWindow(control);
     }
@@ -618,7 +720,7 @@ void ControlTextChanged(WindowObject* control)
 {
     if (auto* button = qobject_cast<QPushButton*>(control->widget))
         button->setText(Q(control->text));
-    else if (auto* label = dynamic_cast<QLabel*>(control->widget); label && label->pixmap().isNull())
+    else if (auto* label = dynamic_cast<StaticWidget*>(control->widget); label && !label->HasPicture())
         label->setText(Q(control->text));
 }
 
@@ -632,44 +734,147 @@ QJsonArray WindowRectJson(WindowObject* window)
                       static_cast<int>(rect.bottom - rect.top)};
 }
 
-QJsonObject DescribeControl(WindowObject* control)
+namespace {
+
+// Compact JSON, written the way QJsonDocument writes it (keys of an object
+// in sorted order, the same escapes): a dump of the main window holds
+// thousands of cells, which Qt's JSON classes take milliseconds to build,
+// blocking the window's own timers meanwhile.
+
+void AppendJsonString(std::string& out, const std::wstring& text)
 {
-    QJsonObject object;
-    object["id"] = control->id;
-    object["class"] = Q(control->className);
-    object["visible"] = control->visible;
-    object["rect"] = WindowRectJson(control);
-    if (!control->text.empty() || IsClass(control, L"STATIC") || IsClass(control, L"BUTTON"))
-        object["text"] = Q(control->text);
-    const ControlData& data = control->data;
-    if (IsClass(control, L"COMBOBOX") || IsClass(control, L"SysTabControl32") || IsClass(control, L"LISTBOX"))
-        object["items"] = Strings(data.items);
-    if (IsClass(control, L"COMBOBOX") || IsClass(control, L"SysTabControl32"))
-        object["selection"] = data.selection;
-    if (IsClass(control, L"SysListView32")) {
-        QJsonArray columns;
-        for (const ListColumn& column : data.columns)
-            columns.append(QJsonObject{{"text", Q(column.text)}, {"width", column.width},
-                                       {"align", (column.format & 3) == LVCFMT_RIGHT ? "right" : (column.format & 3) == LVCFMT_CENTER ? "center" : "left"}});
-        object["columns"] = columns;
-        QJsonArray rows;
-        for (const auto& row : data.rows) {
-            std::vector<std::wstring> cells = row;
-            cells.resize(std::max(cells.size(), data.columns.size()));
-            rows.append(Strings(cells));
+    for (wchar_t c : text) {
+        if (c < 0 || c >= 0x80) {
+            // Rare in the program's texts: Qt's writer decides the UTF-8 and
+            // the escapes of anything outside ASCII.
+            QByteArray json = QJsonDocument(QJsonArray{Q(text)}).toJson(QJsonDocument::Compact);
+            out.append(json.constData() + 1, static_cast<size_t>(json.size() - 2));
+            return;
         }
-        object["rows"] = rows;
-        object["top"] = static_cast<int>(ListViewMessage(control, LVM_GETTOPINDEX, 0, 0));
     }
-    if (IsClass(control, L"STATIC")) {
-        if (control->resource)
-            object["bitmap"] = control->resource;
-        QJsonArray painted;
-        for (const PaintedText& text : data.painted)
-            painted.append(Q(text.text));
-        object["painted"] = painted;
+    static const char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (wchar_t c : text) {
+        switch (c) {
+        case L'"': out += "\\\""; break;
+        case L'\\': out += "\\\\"; break;
+        case L'\b': out += "\\b"; break;
+        case L'\f': out += "\\f"; break;
+        case L'\n': out += "\\n"; break;
+        case L'\r': out += "\\r"; break;
+        case L'\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xF];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
     }
-    return object;
+    out += '"';
+}
+
+void AppendJsonStrings(std::string& out, const std::vector<std::wstring>& texts, size_t atLeast = 0)
+{
+    static const std::wstring kEmpty;
+    out += '[';
+    for (size_t i = 0; i < std::max(texts.size(), atLeast); ++i) {
+        if (i)
+            out += ',';
+        AppendJsonString(out, i < texts.size() ? texts[i] : kEmpty);
+    }
+    out += ']';
+}
+
+// `"key":` after a comma unless it opens the object.
+void AppendJsonKey(std::string& out, const char* key)
+{
+    if (out.back() != '{')
+        out += ',';
+    out += '"';
+    out += key;
+    out += "\":";
+}
+
+void AppendJsonInt(std::string& out, const char* key, long long value)
+{
+    AppendJsonKey(out, key);
+    out += std::to_string(value);
+}
+
+}  // namespace
+
+void AppendControlJson(std::string& out, WindowObject* control)
+{
+    const ControlData& data = control->data;
+    const bool isStatic = IsClass(control, L"STATIC");
+    const bool isList = IsClass(control, L"SysListView32");
+    const bool isCombo = IsClass(control, L"COMBOBOX");
+    const bool isTabs = IsClass(control, L"SysTabControl32");
+    out += '{';
+    if (isStatic && control->resource)
+        AppendJsonInt(out, "bitmap", control->resource);
+    AppendJsonKey(out, "class");
+    AppendJsonString(out, control->className);
+    if (isList) {
+        AppendJsonKey(out, "columns");
+        out += '[';
+        for (size_t i = 0; i < data.columns.size(); ++i) {
+            const ListColumn& column = data.columns[i];
+            int align = column.format & 3;
+            out += i ? ",{" : "{";
+            AppendJsonKey(out, "align");
+            out += align == LVCFMT_RIGHT ? "\"right\"" : align == LVCFMT_CENTER ? "\"center\"" : "\"left\"";
+            AppendJsonKey(out, "text");
+            AppendJsonString(out, column.text);
+            AppendJsonInt(out, "width", column.width);
+            out += '}';
+        }
+        out += ']';
+    }
+    AppendJsonInt(out, "id", control->id);
+    if (isCombo || isTabs || IsClass(control, L"LISTBOX")) {
+        AppendJsonKey(out, "items");
+        AppendJsonStrings(out, data.items);
+    }
+    if (isStatic) {
+        AppendJsonKey(out, "painted");
+        out += '[';
+        for (size_t i = 0; i < data.painted.size(); ++i) {
+            if (i)
+                out += ',';
+            AppendJsonString(out, data.painted[i].text);
+        }
+        out += ']';
+    }
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    AppendJsonKey(out, "rect");
+    out += '[' + std::to_string(rect.left) + ',' + std::to_string(rect.top) + ',' + std::to_string(rect.right - rect.left) +
+           ',' + std::to_string(rect.bottom - rect.top) + ']';
+    if (isList) {
+        AppendJsonKey(out, "rows");
+        out += '[';
+        for (size_t i = 0; i < data.rows.size(); ++i) {
+            if (i)
+                out += ',';
+            AppendJsonStrings(out, data.rows[i], data.columns.size());
+        }
+        out += ']';
+    }
+    if (isCombo || isTabs)
+        AppendJsonInt(out, "selection", data.selection);
+    if (!control->text.empty() || isStatic || IsClass(control, L"BUTTON")) {
+        AppendJsonKey(out, "text");
+        AppendJsonString(out, control->text);
+    }
+    if (isList)
+        AppendJsonInt(out, "top", ListViewMessage(control, LVM_GETTOPINDEX, 0, 0));
+    AppendJsonKey(out, "visible");
+    out += control->visible ? "true" : "false";
+    out += '}';
 }
 
 // Inspector input
@@ -684,7 +889,8 @@ bool ControlInput(WindowObject* window, const std::string& verb, const std::vect
             return false;
         }
         if (verb == "scroll" && IsClass(control, L"SysListView32")) {
-            QTableView* view = ListViewOf(control);
+            ListView* view = ListViewOf(control);
+            view->PublishColumns();
             view->doItemsLayout();  // the scroll range follows rows added since the last paint
             view->verticalScrollBar()->setValue(std::clamp(index, 0, view->verticalScrollBar()->maximum()));
             return true;

@@ -7,11 +7,13 @@
 
 int main(int argc, char** argv)
 {
+    platform::StartFontWarmUp();  // on another thread, while Qt starts
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(false);
     platform::SetProcessModule(&g_moduleResources);
     WCHAR commandLine[1] = {L'\0'};
     int result = WinMain(GetModuleHandleW(nullptr), nullptr, commandLine, SW_SHOW);
     platform::StationStop();
+    platform::AwaitFontWarmUp();
     return result;
 }

@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <dlfcn.h>
+#include <thread>
+
 using namespace platform;
 
 struct GdiObject {
@@ -26,6 +29,16 @@ struct DeviceContext {
 namespace {
 
 GdiObject g_whiteBrush{false, {}, RGB(255, 255, 255)};
+// Reads the font configuration at start-up; joined at the latest when the
+// process ends, so that an exit() never meets a thread still running.
+struct FontWarmUp {
+    std::thread thread;  // runs fontconfig's FcInit
+    ~FontWarmUp()
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+} g_fontWarmUp;
 
 // A face that exists: the handheld's faces fall back to a sans face here.
 QString ExistingFace(const QString& face)
@@ -70,8 +83,25 @@ bool SameTexts(const std::vector<PaintedText>& a, const std::vector<PaintedText>
 
 namespace platform {
 
+void StartFontWarmUp()
+{
+    // Qt reads the configuration through fontconfig, loaded with Qt's GUI
+    // library; FcInit is safe to call from any thread, and again later.
+    using Init = int (*)();
+    auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"));
+    if (init && !g_fontWarmUp.thread.joinable())
+        g_fontWarmUp.thread = std::thread(init);
+}
+
+void AwaitFontWarmUp()
+{
+    if (g_fontWarmUp.thread.joinable())
+        g_fontWarmUp.thread.join();
+}
+
 QFont DialogFont()
 {
+    AwaitFontWarmUp();
     // DejaVu Sans runs wider than the handheld's faces: a size a little under
     // theirs keeps the columns' texts whole.
     QFont font(ExistingFace(QStringLiteral("MS Sans Serif")));

@@ -121,7 +121,8 @@ inline int DialogUnitsToPixelsY(int units) { return (units * 13 + (units >= 0 ? 
 void BuildDialog(WindowObject* dialog, const DLGTEMPLATEW* dialogTemplate);
 LRESULT ControlMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM lParam);
 void ControlTextChanged(WindowObject* control);
-QJsonObject DescribeControl(WindowObject* control);
+// Appends a control's description as compact JSON, as the inspector sees it.
+void AppendControlJson(std::string& out, WindowObject* control);
 QJsonArray WindowRectJson(WindowObject* window);
 QString CursorName();
 bool ControlInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error);
@@ -140,6 +141,12 @@ void KillTimersOf(WindowObject* window);
 QWidget* ClientWidget(WindowObject* dialog);
 // The font dialogs and controls use ("MS Sans Serif" 8 on the handheld).
 QFont DialogFont();
+// Reading the system's font configuration takes milliseconds, and the first
+// list view needs it: the program's start begins it on another thread while
+// the application object is made, and what needs fonts first waits for it
+// to end (at once when it never began).
+void StartFontWarmUp();
+void AwaitFontWarmUp();
 // A bitmap or icon of the module, at the desktop's scale.
 QPixmap LoadResourcePixmap(WORD id, bool icon);
 // Paint support for statics: brush colours and the texts drawn through gdi.

@@ -104,7 +104,8 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info)
     RegisterWindow(control);
     QSize size = dialog->widget->size();
     dialog->widget->resize(size.width(), size.height() + kMenuBarHeight * kScale);
-    bar->show();
+    if (dialog->widget->isVisible())
+        bar->show();  // else it appears with the dialog
     info->hwndMB = control;
     return TRUE;
 }

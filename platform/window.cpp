@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <set>
 #include <unistd.h>
 
@@ -31,7 +32,7 @@ namespace {
 
 std::vector<WindowObject*> g_topLevel;  // live top-level windows, oldest first
 std::set<const WindowObject*> g_live;   // every live window object
-std::vector<WindowObject*> g_remotes;   // proxies for other processes' windows
+std::vector<std::unique_ptr<WindowObject>> g_remotes;  // proxies for other processes' windows
 uint64_t g_nextSerial = 1;              // creation order
 bool g_quitPosted = false;              // PostQuitMessage was called
 MessageBoxHook g_messageBoxHook;        // tests pre-answer message boxes here
@@ -205,6 +206,16 @@ bool IsLiveWindow(const WindowObject* window)
     return window && g_live.count(window) != 0;
 }
 
+// Looked up rather than read through the handle: a stale handle may point
+// at a freed window.
+bool IsRemoteWindow(const WindowObject* window)
+{
+    for (const auto& remote : g_remotes)
+        if (remote.get() == window)
+            return true;
+    return false;
+}
+
 WindowObject* FindLocalWindow(uint64_t serial)
 {
     for (WindowObject* window : g_topLevel)
@@ -264,7 +275,7 @@ int GetDlgCtrlID(HWND control)
 
 BOOL IsWindow(HWND window)
 {
-    return IsLiveWindow(window) || (window && window->kind == WindowKind::Remote);
+    return IsLiveWindow(window) || IsRemoteWindow(window);
 }
 
 BOOL IsWindowVisible(HWND window)
@@ -289,7 +300,7 @@ static BOOL AskRemote(HWND window, const std::string& verb, const std::string& e
 
 BOOL ShowWindow(HWND window, int command)
 {
-    if (window && window->kind == WindowKind::Remote)
+    if (IsRemoteWindow(window))
         return AskRemote(window, "show", std::to_string(command));
     if (!IsLiveWindow(window))
         return FALSE;
@@ -319,7 +330,7 @@ BOOL UpdateWindow(HWND window)
 
 BOOL SetForegroundWindow(HWND window)
 {
-    if (window && window->kind == WindowKind::Remote)
+    if (IsRemoteWindow(window))
         return AskRemote(window, "foreground");
     if (!IsLiveWindow(window) || !window->widget)
         return FALSE;
@@ -329,7 +340,7 @@ BOOL SetForegroundWindow(HWND window)
 
 BOOL DestroyWindow(HWND window)
 {
-    if (window && window->kind == WindowKind::Remote)
+    if (IsRemoteWindow(window))
         return AskRemote(window, "destroy");
     if (!IsLiveWindow(window) || window->kind == WindowKind::Control)
         return FALSE;
@@ -431,6 +442,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
         return g_messageBoxHook(body, title, type);
     if (!qApp)
         return 0;
+    AwaitFontWarmUp();
     WindowObject* window = NewWindow(WindowKind::MessageBox, title);
     window->messageText = body;
     window->style = type;
@@ -478,16 +490,16 @@ HWND FindWindowW(LPCWSTR, LPCWSTR caption)
             best = window;
     if (best.pid == 0)
         return nullptr;
-    for (WindowObject* remote : g_remotes)
+    for (const auto& remote : g_remotes)
         if (remote->remotePid == best.pid && remote->remoteId == best.id)
-            return remote;
-    auto* remote = new WindowObject;  // kept for the life of the process
+            return remote.get();
+    auto remote = std::make_unique<WindowObject>();  // kept for the life of the process
     remote->kind = WindowKind::Remote;
     remote->text = best.caption;
     remote->remotePid = best.pid;
     remote->remoteId = best.id;
-    g_remotes.push_back(remote);
-    return remote;
+    g_remotes.push_back(std::move(remote));
+    return g_remotes.back().get();
 }
 
 void InitCommonControls()
@@ -527,12 +539,22 @@ QString DescribeWindow(WindowObject* window, bool withControls)
         object["cursor"] = CursorName();
         if (window->kind == WindowKind::MessageBox)
             object["text"] = QString::fromStdWString(window->messageText);
-        QJsonArray controls;
-        for (WindowObject* child : window->children)
-            controls.append(DescribeControl(child));
-        object["controls"] = controls;
+        object["controls"] = QJsonArray();  // filled in below
     }
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    if (withControls) {
+        std::string controls = "\"controls\":[";
+        for (WindowObject* child : window->children) {
+            if (controls.back() != '[')
+                controls += ',';
+            AppendControlJson(controls, child);
+        }
+        controls += ']';
+        // The key's quotes cannot occur unescaped inside a string value.
+        const QByteArray placeholder = "\"controls\":[]";
+        json.replace(json.indexOf(placeholder), placeholder.size(), QByteArray::fromStdString(controls));
+    }
+    return QString::fromUtf8(json);
 }
 
 bool PostUserInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error)
@@ -731,6 +753,8 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, void*)
         return 0;
     KillTimer(window, id);
     auto* timer = new QTimer;
+    // The handheld's timers are not coalesced: a coarse timer may run 5% late.
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(static_cast<int>(milliseconds));
     QObject::connect(timer, &QTimer::timeout, timer, [window, id] {
         if (IsLiveWindow(window))
