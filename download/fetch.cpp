@@ -70,7 +70,7 @@ const struct {
 };
 
 // What a fetch fetches and which status images it shows.
-struct FetchSpec {
+struct FetchTarget {
     const WCHAR* serverPath;  // on the data server
     const WCHAR* localPath;   // the local file it replaces
     int shownAtStart;         // status image shown while connecting
@@ -137,25 +137,25 @@ int ReceiveBody(FILE* file)
 
 // Fetches one file: connect, request, send, then the body into a
 // temporary file beside the local one, which replaces it only at the end.
-int Fetch(HWND dialog, const FetchSpec& spec)
+int Fetch(HWND dialog, const FetchTarget& target)
 {
-    ShowStatusImage(dialog, spec.shownAtStart);
+    ShowStatusImage(dialog, target.shownAtStart);
     CloseInternetHandles();
     g_session = InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     g_connection = InternetConnectW(g_session, kServerAddress, kServerPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!g_connection)
         return Fail(L"Connect Error", static_cast<int>(GetLastError()));
-    g_request = HttpOpenRequestW(g_connection, nullptr, spec.serverPath, nullptr, nullptr, nullptr, kRequestFlags, 0);
+    g_request = HttpOpenRequestW(g_connection, nullptr, target.serverPath, nullptr, nullptr, nullptr, kRequestFlags, 0);
     if (!g_request)
         return Fail(L"Open Request Error", static_cast<int>(GetLastError()));
     if (!HttpSendRequestW(g_request, nullptr, 0, nullptr, 0))
         return Fail(L"Send Request Error", static_cast<int>(GetLastError()));
     if (!FailOnStatus())
         return 0;
-    if (spec.shownAfterSend)
-        ShowStatusImage(dialog, spec.shownAfterSend);
+    if (target.shownAfterSend)
+        ShowStatusImage(dialog, target.shownAfterSend);
     WCHAR partPath[kPathChars + 16];
-    wsprintfW(partPath, L"%s.part", spec.localPath);
+    wsprintfW(partPath, L"%s.part", target.localPath);
     FILE* file = _wfopen(partPath, L"w");
     if (!file)
         return Fail(L"File Error", static_cast<int>(GetLastError()));
@@ -163,7 +163,7 @@ int Fetch(HWND dialog, const FetchSpec& spec)
     CloseInternetHandles();
     if (std::fclose(file) != 0 && received)
         received = Fail(L"File Error", ERROR_WRITE_FAULT);
-    if (received && _wrename(partPath, spec.localPath) != 0)
+    if (received && _wrename(partPath, target.localPath) != 0)
         received = Fail(L"File Error", static_cast<int>(GetLastError()));
     if (!received)
         _wremove(partPath);
