@@ -45,15 +45,23 @@ bool IsClass(const WindowObject* control, const wchar_t* name)
     return control && control->className == name;
 }
 
+// A control's notification to its dialog; held while the program waits.
 void Notify(WindowObject* control, UINT code)
 {
-    NMHDR header{control, static_cast<UINT_PTR>(control->id), code};
-    SendMessageW(control->parent, WM_NOTIFY, static_cast<WPARAM>(control->id), reinterpret_cast<LPARAM>(&header));
+    DeliverToProgram([control, code] {
+        if (!IsLiveWindow(control))
+            return;
+        NMHDR header{control, static_cast<UINT_PTR>(control->id), code};
+        SendMessageW(control->parent, WM_NOTIFY, static_cast<WPARAM>(control->id), reinterpret_cast<LPARAM>(&header));
+    });
 }
 
 void Command(WindowObject* control, int code)
 {
-    SendMessageW(control->parent, WM_COMMAND, MAKEWPARAM(control->id, code), reinterpret_cast<LPARAM>(control));
+    DeliverToProgram([control, code] {
+        if (IsLiveWindow(control))
+            SendMessageW(control->parent, WM_COMMAND, MAKEWPARAM(control->id, code), reinterpret_cast<LPARAM>(control));
+    });
 }
 
 // Class names compare without case; keep the system's own spelling.
@@ -879,7 +887,7 @@ void AppendControlJson(std::string& out, WindowObject* control)
 
 // Inspector input
 
-bool ControlInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error)
+bool ControlInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error, bool perform)
 {
     if ((verb == "select" || verb == "scroll") && args.size() == 2) {
         WindowObject* control = GetDlgItem(window, std::atoi(args[0].c_str()));
@@ -889,6 +897,8 @@ bool ControlInput(WindowObject* window, const std::string& verb, const std::vect
             return false;
         }
         if (verb == "scroll" && IsClass(control, L"SysListView32")) {
+            if (!perform)
+                return true;
             ListView* view = ListViewOf(control);
             view->PublishColumns();
             view->doItemsLayout();  // the scroll range follows rows added since the last paint
@@ -897,13 +907,14 @@ bool ControlInput(WindowObject* window, const std::string& verb, const std::vect
         }
         bool choosable = IsClass(control, L"COMBOBOX") || IsClass(control, L"SysTabControl32");
         if (verb == "select" && choosable && index >= 0 && index < static_cast<int>(control->data.items.size())) {
-            UserSelects(control, index);
+            if (perform)
+                UserSelects(control, index);
             return true;
         }
         error = "control " + args[0] + " cannot take " + verb + " " + args[1];
         return false;
     }
-    return FrameInput(window, verb, args, error);
+    return FrameInput(window, verb, args, error, perform);
 }
 
 }  // namespace platform

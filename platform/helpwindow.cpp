@@ -3,6 +3,7 @@
 #include "platform/internal.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextBrowser>
@@ -12,7 +13,8 @@ namespace platform {
 
 namespace {
 
-// A text browser that reports its close button instead of closing.
+// A text browser that reports its close button (and Escape) instead of
+// closing, and its activation by the desktop.
 class HelpBrowser : public QTextBrowser {
 public:
     explicit HelpBrowser(WindowObject* window) : m_window(window) {}
@@ -22,6 +24,21 @@ protected:
     {
         event->ignore();
         DestroyWindow(m_window);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape)
+            DestroyWindow(m_window);
+        else
+            QTextBrowser::keyPressEvent(event);
+    }
+
+    void changeEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::ActivationChange && isActiveWindow())
+            NoteActivation(m_window);
+        QTextBrowser::changeEvent(event);
     }
 
 private:
@@ -50,13 +67,17 @@ int RunHelpWindow(const std::wstring& title, const std::string& htmlPath, const 
     } else {
         browser->setPlainText(QStringLiteral("The help file %1 could not be found.").arg(path));
     }
-    StationStart();
     window->visible = true;
+    window->ready = true;
     browser->show();
+    PublishWindows();
+    // Opening the viewer makes it the active window, on every desktop.
+    ActivateWindow(window);
     RunModalLoopOf(window);
     browser->hide();
     browser->deleteLater();
     ForgetTopLevel(window);
+    StationStop();
     return 0;
 }
 

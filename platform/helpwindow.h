@@ -8,7 +8,8 @@ namespace platform {
 
 // Shows `htmlPath` scrolled to `anchor` in a window captioned `title` until
 // it is closed or destroyed (another process's DestroyWindow included).
-// A missing file shows a short notice instead.
+// A missing file shows a short notice instead. The process's window station
+// closes with the window.
 int RunHelpWindow(const std::wstring& title, const std::string& htmlPath, const std::string& anchor);
 
 }  // namespace platform

@@ -1,7 +1,10 @@
 // Internet (HTTP): session, connection and request handles over libcurl.
 // A send runs the multi interface until the headers are in; the body is then
 // pulled by the caller's reads, so at most the rest of one libcurl write
-// chunk waits here beside the caller's buffer.
+// chunk waits here beside the caller's buffer. While a send or a read waits
+// on the GUI thread, the windows keep painting and the window station keeps
+// answering; nothing else reaches the program until the call returns.
+#include "platform/internal.h"
 #include "platform/platform.h"
 #include "platform/testing.h"
 #include "platform/text.h"
@@ -27,6 +30,7 @@ const int kConnectMs = 10000;  // to get a connection
 const int kIdleMs = 15000;     // without a byte, once connected
 const int kWholeMs = 120000;   // for a whole transfer, so that a trickle ends too
 const int kSliceMs = 100;      // longest wait before looking at the clock and for a close again
+const int kServeMs = 20;       // longest wait before painting and serving the station again
 
 std::atomic<int> redirectFrom{-1};
 std::atomic<int> redirectTo{-1};
@@ -263,10 +267,13 @@ void Pump(InternetObject& request, Ready ready)
         t.activity = false;
         int limit = t.idleMs + (t.connected ? 0 : t.connectMs);
         auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(now - quietSince).count();
-        if (quiet >= limit || now - t.started >= std::chrono::milliseconds(t.wholeMs))
+        if (quiet >= limit || now - t.started >= std::chrono::milliseconds(t.wholeMs)) {
             t.error = ERROR_INTERNET_TIMEOUT;
-        else
-            curl_multi_poll(t.multi, nullptr, 0, static_cast<int>(std::min<long long>(kSliceMs, limit - quiet)), nullptr);
+        } else {
+            platform::ServeWhileBlocked();
+            int slice = platform::ProgramWaiting() ? kServeMs : kSliceMs;
+            curl_multi_poll(t.multi, nullptr, 0, static_cast<int>(std::min<long long>(slice, limit - quiet)), nullptr);
+        }
     }
 }
 
@@ -399,6 +406,7 @@ BOOL HttpSendRequestW(HINTERNET handle, LPCWSTR headers, DWORD headersLength, vo
     auto request = Find(handle, Kind::Request);
     if (!request)
         return FALSE;
+    platform::BlockingCall waiting;
     request->transfer = std::make_unique<Transfer>();
     Transfer& t = *request->transfer;
     t.error = Start(*request, t, headers, headersLength);
@@ -479,6 +487,7 @@ BOOL InternetReadFile(HINTERNET handle, void* buffer, DWORD bytesToRead, DWORD* 
     if (t->filled)
         std::memcpy(t->target, t->pending.data(), t->filled);
     t->pending.erase(0, t->filled);
+    platform::BlockingCall waiting;
     if (t->filled < t->room && t->paused && !t->error) {
         t->paused = false;
         if (curl_easy_pause(t->easy, CURLPAUSE_CONT) != CURLE_OK)

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,7 @@ struct WindowObject {
     bool ended = false;                   // EndDialog was called
     INT_PTR result = 0;                   // the EndDialog result
     bool visible = false;                 // shown by ShowWindow or WS_VISIBLE
+    bool ready = false;                   // a top-level window built and initialised
     uint64_t serial = 0;                  // creation order across the process
     double created = 0;                   // creation time, ms since the epoch
     std::wstring messageText;             // a message box's text
@@ -103,8 +105,10 @@ bool IsLiveWindow(const WindowObject* window);
 QString DescribeWindow(WindowObject* window, bool withControls);
 
 // Input a user would give, posted to a local window: a command, a close,
-// a minimise, an activation. Returns false when the window cannot take it.
-bool PostUserInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error);
+// a minimise, an activation. Returns false when the window cannot take it;
+// without `perform`, only checks that it could.
+bool PostUserInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error,
+                   bool perform = true);
 
 // Geometry: the handheld draws every pixel at this scale on the desktop,
 // and converts dialog units with its base units (6 x 13 per 4 x 8 units).
@@ -125,15 +129,56 @@ void ControlTextChanged(WindowObject* control);
 void AppendControlJson(std::string& out, WindowObject* control);
 QJsonArray WindowRectJson(WindowObject* window);
 QString CursorName();
-bool ControlInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error);
+bool ControlInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error,
+                  bool perform = true);
 
 // Input for the window itself: close, minimize, activate, screenshot, command.
-bool FrameInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error);
+bool FrameInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error,
+                bool perform = true);
 
 // Makes a top-level window the active one, with WM_ACTIVATE to both sides;
 // NoteActivation only records one the desktop has already activated.
+// LoseActivation: a window of another process or application became active.
 void ActivateWindow(WindowObject* window);
 void NoteActivation(WindowObject* window);
+void LoseActivation();
+
+// The desktop's close button or Escape on a top-level window.
+void CloseAsUser(WindowObject* window);
+
+// Delivery to the program. While the program waits inside a blocking call
+// (a BlockingCall is alive on the GUI thread), windows keep painting and the
+// window station keeps answering, but input, timers, posted messages and
+// activation are held and delivered in order once the call returns.
+// DeliverToProgram runs `delivery` now unless something must wait;
+// PostToProgram runs it from the event loop, as a posted message.
+bool ProgramWaiting();
+void DeliverToProgram(std::function<void()> delivery);
+void PostToProgram(std::function<void()> delivery);
+class BlockingCall {
+public:
+    BlockingCall();
+    ~BlockingCall();
+    BlockingCall(const BlockingCall&) = delete;
+    BlockingCall& operator=(const BlockingCall&) = delete;
+
+private:
+    bool m_counted;  // made on the GUI thread
+};
+// Called by a blocking call while it waits: paints, serves the station.
+void ServeWhileBlocked();
+
+// The windows as other processes see them (the window station's snapshot):
+// MarkChanged notes that something shown may have changed; the snapshot is
+// taken again when the GUI thread is next idle or waiting in a blocking call.
+void MarkChanged();
+void RefreshSnapshot();
+void RefreshSnapshotIfChanged();
+// Other processes see this process's top-level windows as they are now:
+// called once a new one is built or shown.
+void PublishWindows();
+// Starts the window station and the watches on the GUI thread, once.
+void StartWindowing();
 // Stops every timer of a window that is going away.
 void KillTimersOf(WindowObject* window);
 

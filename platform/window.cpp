@@ -1,6 +1,7 @@
 // Windows, messages, modal dialogs and message boxes on Qt widgets.
 //
-// Divisions: window bookkeeping, the dialog frame, messages, dialogs,
+// Divisions: window bookkeeping, delivery to the program and blocking
+// calls, the snapshot, the dialog frame, activation, messages, dialogs,
 // message boxes, window search, description and user input.
 
 #include "platform/internal.h"
@@ -9,6 +10,8 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QThread>
 #include <QCloseEvent>
 #include <QResizeEvent>
 #include <QJsonArray>
@@ -22,6 +25,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <set>
 #include <unistd.h>
@@ -53,13 +58,20 @@ WindowObject* NewWindow(WindowKind kind, const std::wstring& text)
     return window;
 }
 
-void ForgetWindow(WindowObject* window)
+void ForgetChildren(WindowObject* window)
 {
     for (WindowObject* child : window->children)
-        ForgetWindow(child);
+        ForgetChildren(child);
     g_live.erase(window);
-    g_topLevel.erase(std::remove(g_topLevel.begin(), g_topLevel.end(), window), g_topLevel.end());
     delete window;
+}
+
+// Frees a top-level window and its controls; other processes no longer see it.
+void ForgetWindow(WindowObject* window)
+{
+    g_topLevel.erase(std::remove(g_topLevel.begin(), g_topLevel.end(), window), g_topLevel.end());
+    ForgetChildren(window);
+    RefreshSnapshot();
 }
 
 void WakeLoops()
@@ -74,6 +86,43 @@ void RunModalLoop(WindowObject* window)
     while (!window->ended && !g_quitPosted)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
+
+bool OnGuiThread()
+{
+    QCoreApplication* application = QCoreApplication::instance();
+    return application && QThread::currentThread() == application->thread();
+}
+
+// Delivery to the program. While the program waits inside a blocking
+// platform call (an Internet request), the platform keeps painting and
+// answering the window station, but what would reach the program (input,
+// timers, posted messages, activation) waits here, in order, until the
+// call has returned.
+
+int g_blockDepth = 0;                          // blocking calls under way
+std::deque<std::function<void()>> g_deferred;  // deliveries held meanwhile
+bool g_drainPosted = false;                    // a drain is on its way
+
+void DrainDeferred()
+{
+    g_drainPosted = false;
+    while (!g_deferred.empty() && g_blockDepth == 0) {
+        std::function<void()> delivery = std::move(g_deferred.front());
+        g_deferred.pop_front();
+        delivery();
+    }
+}
+
+void PostDrain()
+{
+    if (g_drainPosted || g_deferred.empty() || !qApp)
+        return;
+    g_drainPosted = true;
+    QTimer::singleShot(0, qApp, DrainDeferred);
+}
+
+// Whether a window's contents changed since the snapshot was last taken.
+bool g_changed = true;
 
 // A dialog's client area: its own painting goes through WM_PAINT.
 class ClientArea : public QWidget {
@@ -117,13 +166,13 @@ protected:
     void closeEvent(QCloseEvent* event) override
     {
         event->ignore();
-        PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+        CloseAsUser(m_window);
     }
 
     void keyPressEvent(QKeyEvent* event) override
     {
         if (event->key() == Qt::Key_Escape)
-            PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+            CloseAsUser(m_window);
         else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
             PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
         else
@@ -147,18 +196,153 @@ WindowObject* g_active = nullptr;  // the window that was last made active
 
 }  // namespace
 
+bool ProgramWaiting()
+{
+    return g_blockDepth > 0;
+}
+
+void DeliverToProgram(std::function<void()> delivery)
+{
+    if (g_blockDepth == 0 && g_deferred.empty()) {
+        delivery();
+        return;
+    }
+    g_deferred.push_back(std::move(delivery));
+    if (g_blockDepth == 0)
+        PostDrain();
+}
+
+void PostToProgram(std::function<void()> delivery)
+{
+    if (!qApp)
+        return;
+    QTimer::singleShot(0, qApp, [delivery = std::move(delivery)] { DeliverToProgram(delivery); });
+}
+
+BlockingCall::BlockingCall() : m_counted(OnGuiThread())
+{
+    if (!m_counted)
+        return;
+    ++g_blockDepth;
+    RefreshSnapshotIfChanged();
+}
+
+BlockingCall::~BlockingCall()
+{
+    if (m_counted && --g_blockDepth == 0)
+        PostDrain();
+}
+
+void ServeWhileBlocked()
+{
+    if (g_blockDepth == 0 || !OnGuiThread())
+        return;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    RefreshSnapshotIfChanged();
+}
+
+// Snapshot
+
+void MarkChanged()
+{
+    g_changed = true;
+}
+
+void RefreshSnapshot()
+{
+    g_changed = false;
+    std::vector<SnapshotWindow> windows;
+    for (WindowObject* window : g_topLevel) {
+        if (!window->widget)
+            continue;
+        // A dialog still in its initialisation is dumped by the GUI thread
+        // once that is over.
+        std::string dump = window->ready ? DescribeWindow(window, true).toStdString() : std::string();
+        windows.push_back({window->serial, DescribeWindow(window, false).toStdString(), dump});
+    }
+    StationPublish(std::move(windows));
+}
+
+void RefreshSnapshotIfChanged()
+{
+    if (g_changed)
+        RefreshSnapshot();
+}
+
+void StartWindowing()
+{
+    static bool started = false;
+    StationStart();
+    if (started || !qApp)
+        return;
+    started = true;
+    // Taken whenever the GUI thread is about to wait, so that the other
+    // processes see the windows as they are once each batch of work is done.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, qApp, RefreshSnapshotIfChanged);
+    // The desktop moved the focus to another application. Switching between
+    // windows of this process may pass through a moment without an active
+    // window: only one that lasts counts.
+    QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp, [](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            return;
+        QTimer::singleShot(150, qApp, [] {
+            if (QGuiApplication::applicationState() != Qt::ApplicationActive && !QApplication::activeWindow())
+                LoseActivation();
+        });
+    });
+}
+
+// The desktop's close button and Escape: the window's own cancel command;
+// a dialog that does not handle it is closed by its Cancel button, and one
+// without either simply ends.
+void CloseAsUser(WindowObject* window)
+{
+    PostToProgram([window] {
+        if (!IsLiveWindow(window) || window->ended)
+            return;
+        if (SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0))
+            return;
+        for (WindowObject* control : window->children) {
+            if (control->className == L"BUTTON" && (control->style & 0xF) != BS_GROUPBOX && control->text == L"Cancel" &&
+                SendMessageW(window, WM_COMMAND, MAKEWPARAM(control->id, BN_CLICKED), reinterpret_cast<LPARAM>(control)))
+                return;
+        }
+        EndDialog(window, IDCANCEL);
+    });
+}
+
+// Activation
+
 // Records that a window became the active one: the one that was active gets
-// WM_ACTIVATE with WA_INACTIVE, the new one WA_ACTIVE.
+// WM_ACTIVATE with WA_INACTIVE, the new one WA_ACTIVE; the other processes
+// hear that theirs are no longer active.
 void NoteActivation(WindowObject* window)
 {
     if (!IsLiveWindow(window) || window == g_active)
         return;
     WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
     g_active = window;
+    MarkChanged();
+    StationAnnounceActivation();
+    DeliverToProgram([previous, window] {
+        if (IsLiveWindow(previous))
+            SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(window));
+        if (IsLiveWindow(window))
+            SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+    });
+}
+
+// A window of another process, or of another application, became active.
+void LoseActivation()
+{
+    WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
+    g_active = nullptr;
     if (previous)
-        SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(window));
-    if (IsLiveWindow(window))
-        SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+        DeliverToProgram([previous] {
+            if (IsLiveWindow(previous))
+                SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, 0);
+        });
 }
 
 // Raises a top-level window, asks the desktop to activate it and records it.
@@ -184,6 +368,12 @@ void RegisterTopLevel(WindowObject* window)
 {
     RegisterWindow(window);
     g_topLevel.push_back(window);
+}
+
+void PublishWindows()
+{
+    StartWindowing();
+    RefreshSnapshot();
 }
 
 void ForgetTopLevel(WindowObject* window)
@@ -234,6 +424,7 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!IsLiveWindow(window))
         return 0;
+    MarkChanged();
     if (window->procedure)
         return window->procedure(window, message, wParam, lParam);
     if (window->kind == WindowKind::Control)
@@ -245,7 +436,7 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!IsLiveWindow(window))
         return FALSE;
-    QTimer::singleShot(0, qApp, [window, message, wParam, lParam] {
+    PostToProgram([window, message, wParam, lParam] {
         if (IsLiveWindow(window))
             SendMessageW(window, message, wParam, lParam);
     });
@@ -291,6 +482,8 @@ BOOL IsWindowVisible(HWND window)
 // Forwards a request about a window of another process.
 static BOOL AskRemote(HWND window, const std::string& verb, const std::string& extra = std::string())
 {
+    if (window->remoteId == 0)  // a copy that did not answer: its windows are unknown
+        return FALSE;
     std::string request = verb + "\t" + std::to_string(window->remoteId);
     if (!extra.empty())
         request += "\t" + extra;
@@ -306,6 +499,7 @@ BOOL ShowWindow(HWND window, int command)
         return FALSE;
     BOOL wasVisible = window->visible;
     window->visible = command != SW_HIDE;
+    MarkChanged();
     if (window->widget) {
         if (command == SW_MINIMIZE)
             window->widget->showMinimized();
@@ -346,6 +540,7 @@ BOOL DestroyWindow(HWND window)
         return FALSE;
     // A top-level window here always runs a modal loop: end it; the loop's
     // owner frees the window when control returns to it.
+    MarkChanged();
     window->ended = true;
     window->result = 0;
     window->visible = false;
@@ -360,6 +555,7 @@ BOOL SetWindowTextW(HWND window, LPCWSTR text)
     if (!IsLiveWindow(window))
         return FALSE;
     window->text = text ? text : L"";
+    MarkChanged();
     if (window->kind == WindowKind::Control)
         ControlTextChanged(window);
     else if (window->widget)
@@ -397,12 +593,14 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, const DLGTEMPLATEW* dialogTemplate, H
     window->screenY = std::max(kNavBarHeight, (kScreenHeight - height) / 2);
     frame->resize(width * kScale, height * kScale);
     BuildDialog(window, dialogTemplate);
-    StationStart();
+    PublishWindows();
 
     SendMessageW(window, WM_INITDIALOG, 0, initParam);
+    window->ready = true;
     // A modal dialog is shown once initialised, unless it already ended.
     if (!window->ended) {
         window->visible = true;
+        MarkChanged();
         frame->show();
     }
     RunModalLoop(window);
@@ -418,6 +616,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result)
 {
     if (!IsLiveWindow(dialog) || dialog->kind != WindowKind::Dialog)
         return FALSE;
+    MarkChanged();
     dialog->ended = true;
     dialog->result = result;
     dialog->visible = false;
@@ -462,11 +661,13 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
         bool cancel = clicked && box->standardButton(clicked) == QMessageBox::Cancel;
         window->result = cancel ? IDCANCEL : IDOK;
         window->ended = true;
+        MarkChanged();
         WakeLoops();
     });
-    StationStart();
     window->visible = true;
+    window->ready = true;
     box->show();
+    PublishWindows();
     RunModalLoop(window);
     int result = window->result ? static_cast<int>(window->result) : IDOK;
     box->hide();
@@ -485,9 +686,15 @@ HWND FindWindowW(LPCWSTR, LPCWSTR caption)
         if ((*it)->text == caption && !(*it)->ended)
             return *it;
     StationWindow best;
-    for (const StationWindow& window : StationListAll(false))
+    std::vector<int> silent;
+    for (const StationWindow& window : StationListAll(false, &silent))
         if (window.caption == caption && (best.pid == 0 || window.created > best.created))
             best = window;
+    // Another copy of this program that takes a connection but does not
+    // answer in time may hold any of its windows: it is never taken for absent.
+    for (int pid : silent)
+        if (best.pid == 0 && SameProgram(pid))
+            best.pid = pid;
     if (best.pid == 0)
         return nullptr;
     for (const auto& remote : g_remotes)
@@ -557,25 +764,41 @@ QString DescribeWindow(WindowObject* window, bool withControls)
     return QString::fromUtf8(json);
 }
 
-bool PostUserInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error)
+bool PostUserInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error, bool perform)
 {
     if (window->kind == WindowKind::MessageBox && (verb == "close" || verb == "command")) {
+        if (!perform)
+            return true;
         int answer = verb == "command" && !args.empty() ? std::atoi(args[0].c_str()) : IDOK;
         window->result = answer == IDCANCEL && (window->style & 0xF) == MB_OKCANCEL ? IDCANCEL : IDOK;
         window->ended = true;
+        MarkChanged();
         WakeLoops();
         return true;
     }
-    return ControlInput(window, verb, args, error);
+    return ControlInput(window, verb, args, error, perform);
 }
 
-bool FrameInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error)
+bool FrameInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error, bool perform)
 {
     QWidget* widget = window->widget;
     if (!widget) {
         error = "window has no widget";
         return false;
     }
+    static const struct {
+        const char* verb;  // as the inspector sends it
+        size_t args;       // arguments it takes
+    } kFrameVerbs[] = {{"close", 0}, {"minimize", 0}, {"activate", 0}, {"command", 1}, {"screenshot", 1}};
+    bool known = false;
+    for (const auto& entry : kFrameVerbs)
+        known = known || (verb == entry.verb && args.size() == entry.args);
+    if (!known) {
+        error = "unknown verb " + verb;
+        return false;
+    }
+    if (!perform)
+        return true;
     if (verb == "close" && args.empty()) {
         QTimer::singleShot(0, widget, [widget] { widget->close(); });
         return true;
@@ -598,7 +821,6 @@ bool FrameInput(WindowObject* window, const std::string& verb, const std::vector
         error = "cannot write " + args[0];
         return false;
     }
-    error = "unknown verb " + verb;
     return false;
 }
 
@@ -697,12 +919,39 @@ CursorObject g_waitCursor{32514};
 HCURSOR g_cursor = nullptr;  // the cursor SetCursor last set
 
 struct TimerEntry {
-    HWND window;     // who gets WM_TIMER
-    UINT_PTR id;     // its ID
-    QTimer* timer;   // the Qt timer behind it
+    HWND window;       // who gets WM_TIMER
+    UINT_PTR id;       // its ID
+    QTimer* timer;     // the Qt timer behind it
+    bool due = false;  // fired while the program waited; WM_TIMER held
 };
 
 std::vector<TimerEntry> g_timers;
+
+TimerEntry* FindTimer(HWND window, UINT_PTR id)
+{
+    for (TimerEntry& entry : g_timers)
+        if (entry.window == window && entry.id == id)
+            return &entry;
+    return nullptr;
+}
+
+// A timer's tick. Ticks while the program waits make one WM_TIMER once it
+// is done, and none when the timer is killed before.
+void DeliverTimer(HWND window, UINT_PTR id)
+{
+    TimerEntry* entry = FindTimer(window, id);
+    if (!entry || entry->due)
+        return;
+    entry->due = true;
+    DeliverToProgram([window, id] {
+        TimerEntry* still = FindTimer(window, id);
+        if (!still || !still->due)
+            return;
+        still->due = false;
+        if (IsLiveWindow(window))
+            SendMessageW(window, WM_TIMER, id, 0);
+    });
+}
 
 }  // namespace
 
@@ -718,6 +967,7 @@ HCURSOR SetCursor(HCURSOR cursor)
     HCURSOR previous = g_cursor;
     if (cursor == g_cursor)
         return previous;
+    MarkChanged();
     if (g_cursor == &g_waitCursor)
         QApplication::restoreOverrideCursor();
     if (cursor == &g_waitCursor)
@@ -756,10 +1006,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, void*)
     // The handheld's timers are not coalesced: a coarse timer may run 5% late.
     timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(static_cast<int>(milliseconds));
-    QObject::connect(timer, &QTimer::timeout, timer, [window, id] {
-        if (IsLiveWindow(window))
-            SendMessageW(window, WM_TIMER, id, 0);
-    });
+    QObject::connect(timer, &QTimer::timeout, timer, [window, id] { DeliverTimer(window, id); });
     g_timers.push_back({window, id, timer});
     timer->start();
     return id;

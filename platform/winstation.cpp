@@ -1,33 +1,46 @@
-// Window station: the per-process socket server, the client that reaches
-// other processes, and the private directory both live in.
+// Window station: the private directory, the snapshot other processes read,
+// the server thread, the requests it hands to the GUI thread, and the client
+// that reaches other processes.
 //
-// Divisions: directory, server, client.
+// Divisions: directory, snapshot, requests on the GUI thread, server thread,
+// client.
 
 #include "platform/winstation.h"
 #include "platform/internal.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSocketNotifier>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
-#include <csignal>
+#include <fcntl.h>
+#include <mutex>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace platform {
 
 namespace {
 
-int g_listenFd = -1;                  // this process's listening socket
-QSocketNotifier* g_notifier = nullptr;  // wakes the GUI thread on a connection
-std::string g_socketPath;             // where it is bound
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRequestMs = 2000;   // for a client to send its request line
+constexpr int kReplyMs = 2000;     // for a reply to be taken
+constexpr int kAnnounceMs = 500;   // for a peer to take an announcement
+constexpr size_t kMaxClients = 32; // connections read at once
+
+// Directory
 
 bool MakePrivateDirectory(const std::string& path)
 {
@@ -68,7 +81,7 @@ bool WriteAll(int fd, const std::string& data, int timeoutMs)
         if (!WaitFor(fd, POLLOUT, timeoutMs))
             return false;
         ssize_t n = send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
             return false;
@@ -118,24 +131,78 @@ int ToInt(const std::string& text)
     return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
 }
 
-std::string Answer(const std::string& request)
+// Connects to process pid's socket; -1 when it cannot be reached. A socket
+// that refuses, left by a process that has ended, is cleaned away.
+int ConnectTo(const std::string& dir, int pid)
 {
-    std::vector<std::string> words = SplitTabs(request);
-    const std::string& verb = words[0];
-    if (verb == "list") {
-        std::string out = "ok\n";
-        for (WindowObject* window : TopLevelWindows())
-            out += DescribeWindow(window, false).toStdString() + "\n";
-        return out;
+    std::string path = dir + "/" + std::to_string(pid) + ".sock";
+    struct sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path)
+        return -1;
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (errno == ECONNREFUSED && kill(pid, 0) != 0 && errno == ESRCH)
+            unlink(path.c_str());
+        close(fd);
+        return -1;
     }
-    if (words.size() < 2)
-        return "error\tmissing window\n";
-    WindowObject* window = FindLocalWindow(std::strtoull(words[1].c_str(), nullptr, 10));
-    if (!window)
-        return "notfound\n";
-    std::vector<std::string> args(words.begin() + 2, words.end());
-    if (verb == "dump")
-        return "ok\n" + DescribeWindow(window, true).toStdString() + "\n";
+    if (!SameUser(fd)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The processes with a socket in the directory, this one left out.
+std::vector<int> PeerProcesses(const std::string& dir)
+{
+    std::vector<int> pids;
+    DIR* listing = dir.empty() ? nullptr : opendir(dir.c_str());
+    while (struct dirent* entry = listing ? readdir(listing) : nullptr) {
+        std::string name = entry->d_name;
+        if (name.size() < 6 || name.substr(name.size() - 5) != ".sock")
+            continue;
+        int pid = ToInt(name);
+        if (pid > 0 && pid != getpid())
+            pids.push_back(pid);
+    }
+    if (listing)
+        closedir(listing);
+    return pids;
+}
+
+// Snapshot: written by the GUI thread, read by the server thread.
+
+std::mutex g_snapshotMutex;
+std::vector<SnapshotWindow> g_snapshot;
+
+std::string ListReply()
+{
+    std::lock_guard<std::mutex> lock(g_snapshotMutex);
+    std::string out = "ok\n";
+    for (const SnapshotWindow& window : g_snapshot)
+        out += window.line + "\n";
+    return out;
+}
+
+// A window's dump; empty while the snapshot has none of it yet.
+std::string DumpReply(uint64_t id)
+{
+    std::lock_guard<std::mutex> lock(g_snapshotMutex);
+    for (const SnapshotWindow& window : g_snapshot)
+        if (window.id == id)
+            return window.dump.empty() ? std::string() : "ok\n" + window.dump + "\n";
+    return "notfound\n";
+}
+
+// Requests on the GUI thread
+
+std::string Act(WindowObject* window, const std::string& verb, const std::vector<std::string>& args)
+{
     if (verb == "show" && args.size() == 1)
         return ShowWindow(window, ToInt(args[0])), "ok\n";
     if (verb == "foreground")
@@ -143,22 +210,186 @@ std::string Answer(const std::string& request)
     if (verb == "destroy")
         return DestroyWindow(window) ? "ok\n" : "error\tnot destroyed\n";
     std::string error;
-    if (!PostUserInput(window, verb, args, error))
+    if (!PostUserInput(window, verb, args, error, true))
         return "error\t" + error + "\n";
     return "ok\n";
 }
 
-void ServeOne()
+// A request that acts on a window. While the program waits in a blocking
+// call it is checked now and carried out once the call has returned;
+// screenshots never reach the program and are taken at once.
+std::string Answer(const std::string& request)
 {
-    int fd = accept4(g_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    std::vector<std::string> words = SplitTabs(request);
+    const std::string& verb = words[0];
+    if (verb == "inactive") {
+        LoseActivation();
+        return "ok\n";
+    }
+    if (words.size() < 2)
+        return "error\tmissing window\n";
+    uint64_t id = std::strtoull(words[1].c_str(), nullptr, 10);
+    WindowObject* window = FindLocalWindow(id);
+    if (!window)
+        return "notfound\n";
+    std::vector<std::string> args(words.begin() + 2, words.end());
+    if (verb == "dump")
+        return "ok\n" + DescribeWindow(window, true).toStdString() + "\n";
+    if (verb == "screenshot" || !ProgramWaiting())
+        return Act(window, verb, args);
+    std::string error;
+    bool known = verb == "show" || verb == "foreground" || verb == "destroy";
+    if (!known && !PostUserInput(window, verb, args, error, false))
+        return "error\t" + error + "\n";
+    DeliverToProgram([id, verb, args] {
+        if (WindowObject* still = FindLocalWindow(id))
+            Act(still, verb, args);
+    });
+    return "ok\n";
+}
+
+// Server thread
+
+int g_listenFd = -1;                 // this process's listening socket
+int g_wakeFds[2] = {-1, -1};         // wakes the server thread
+std::thread* g_server = nullptr;     // answers the socket
+pid_t g_owner = 0;                   // the process that started it
+std::string g_socketPath;            // where it is bound
+std::mutex g_serverMutex;            // guards the two below
+bool g_serving = false;              // hand-overs to the GUI thread allowed
+int g_announcements = 0;             // activations not yet told to the peers
+
+// Hands a request to the GUI thread, which writes the reply and closes fd.
+void HandOver(int fd, const std::string& request)
+{
+    std::lock_guard<std::mutex> lock(g_serverMutex);
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!g_serving || !application) {
+        WriteAll(fd, "error\tnot served\n", kReplyMs);
+        close(fd);
+        return;
+    }
+    QMetaObject::invokeMethod(application, [fd, request] {
+        std::string reply = Answer(request);
+        RefreshSnapshotIfChanged();
+        WriteAll(fd, reply, kReplyMs);
+        close(fd);
+    }, Qt::QueuedConnection);
+}
+
+// Answers one whole request line: lists and dumps from the snapshot here,
+// everything else (and a dump the snapshot lacks) by the GUI thread.
+void Serve(int fd, const std::string& request)
+{
+    std::vector<std::string> words = SplitTabs(request);
+    std::string reply;
+    if (words[0] == "list")
+        reply = ListReply();
+    else if (words[0] == "dump" && words.size() == 2)
+        reply = DumpReply(std::strtoull(words[1].c_str(), nullptr, 10));
+    if (reply.empty()) {
+        HandOver(fd, request);
+        return;
+    }
+    WriteAll(fd, reply, kReplyMs);
+    close(fd);
+}
+
+// Tells every other process that a window of this one became active.
+void Announce(const std::string& dir)
+{
+    for (int pid : PeerProcesses(dir)) {
+        int fd = ConnectTo(dir, pid);
+        if (fd < 0)
+            continue;
+        WriteAll(fd, "inactive\n", kAnnounceMs);
+        close(fd);
+    }
+}
+
+struct Client {
+    int fd;                      // the connection
+    std::string request;         // what has arrived of its request line
+    Clock::time_point deadline;  // when it is given up
+};
+
+// Reads what a client sent; true when it is done with (served or dropped).
+bool ReadClient(Client& client)
+{
+    char buffer[4096];
+    ssize_t n = recv(client.fd, buffer, sizeof buffer, 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return false;
+    if (n <= 0 || client.request.size() > 64 * 1024) {
+        close(client.fd);
+        return true;
+    }
+    client.request.append(buffer, static_cast<size_t>(n));
+    size_t end = client.request.find('\n');
+    if (end == std::string::npos)
+        return false;
+    client.request.erase(end);
+    Serve(client.fd, client.request);
+    return true;
+}
+
+void AcceptClient(std::vector<Client>& clients)
+{
+    int fd = accept4(g_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
         return;
-    std::string request;
-    if (SameUser(fd) && ReadReply(fd, request, true, 2000)) {
-        request.erase(request.find('\n'));
-        WriteAll(fd, Answer(request), 2000);
+    if (!SameUser(fd)) {
+        close(fd);
+        return;
     }
-    close(fd);
+    clients.push_back({fd, std::string(), Clock::now() + std::chrono::milliseconds(kRequestMs)});
+}
+
+void ServerLoop(const std::string& dir)
+{
+    std::vector<Client> clients;
+    for (;;) {
+        short accepting = clients.size() < kMaxClients ? POLLIN : 0;
+        std::vector<pollfd> fds = {{g_wakeFds[0], POLLIN, 0}, {g_listenFd, accepting, 0}};
+        for (const Client& client : clients)
+            fds.push_back({client.fd, POLLIN, 0});
+        if (poll(fds.data(), fds.size(), clients.empty() ? -1 : 100) < 0 && errno != EINTR)
+            break;
+        if (fds[0].revents) {
+            char drained[64];
+            while (read(g_wakeFds[0], drained, sizeof drained) > 0) {
+            }
+            std::unique_lock<std::mutex> lock(g_serverMutex);
+            if (!g_serving)
+                break;
+            int announcements = std::exchange(g_announcements, 0);
+            lock.unlock();
+            if (announcements)
+                Announce(dir);
+        }
+        auto now = Clock::now();
+        std::vector<Client> waiting;
+        for (size_t i = 0; i < clients.size(); ++i) {
+            bool done = fds[i + 2].revents ? ReadClient(clients[i]) : false;
+            if (!done && now >= clients[i].deadline) {
+                close(clients[i].fd);
+                done = true;
+            }
+            if (!done)
+                waiting.push_back(clients[i]);
+        }
+        clients.swap(waiting);
+        if (fds[1].revents)
+            AcceptClient(clients);
+    }
+    for (const Client& client : clients)
+        close(client.fd);
+}
+
+void Wake()
+{
+    char byte = 1;
+    (void)!write(g_wakeFds[1], &byte, 1);
 }
 
 }  // namespace
@@ -175,6 +406,21 @@ std::string StationDirectory()
     return MakePrivateDirectory(path) ? path : std::string();
 }
 
+void StationPublish(std::vector<SnapshotWindow> windows)
+{
+    std::lock_guard<std::mutex> lock(g_snapshotMutex);
+    g_snapshot.swap(windows);
+}
+
+void StationAnnounceActivation()
+{
+    std::lock_guard<std::mutex> lock(g_serverMutex);
+    if (!g_serving)
+        return;
+    ++g_announcements;
+    Wake();
+}
+
 void StationStart()
 {
     if (g_listenFd >= 0)
@@ -183,7 +429,7 @@ void StationStart()
     if (dir.empty())
         return;
     // Bound and listening under a private name first, then renamed into
-    // place: a client never finds the socket before it accepts.
+    // place: a client never finds the socket before it is answered.
     std::string path = dir + "/" + std::to_string(getpid()) + ".sock";
     std::string staging = dir + "/." + std::to_string(getpid()) + ".new";
     struct sockaddr_un address{};
@@ -191,7 +437,7 @@ void StationStart()
         return;
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, staging.c_str());
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return;
     unlink(staging.c_str());
@@ -201,50 +447,57 @@ void StationStart()
         close(fd);
         return;
     }
+    if (pipe2(g_wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        unlink(path.c_str());
+        close(fd);
+        return;
+    }
     g_listenFd = fd;
+    g_owner = getpid();
     g_socketPath = path;
-    g_notifier = new QSocketNotifier(fd, QSocketNotifier::Read);
-    QObject::connect(g_notifier, &QSocketNotifier::activated, g_notifier, [] { ServeOne(); });
+    g_serving = true;
+    g_server = new std::thread(ServerLoop, dir);
     std::atexit(StationStop);
 }
 
 void StationStop()
 {
-    if (g_listenFd < 0)
+    // A forked child shares the socket but not the thread: it leaves both.
+    if (g_listenFd < 0 || getpid() != g_owner)
         return;
-    delete g_notifier;
-    g_notifier = nullptr;
-    close(g_listenFd);
-    g_listenFd = -1;
+    {
+        std::lock_guard<std::mutex> lock(g_serverMutex);
+        g_serving = false;
+        Wake();
+    }
     unlink(g_socketPath.c_str());
+    g_server->join();
+    delete g_server;
+    g_server = nullptr;
+    close(g_listenFd);
+    close(g_wakeFds[0]);
+    close(g_wakeFds[1]);
+    g_listenFd = g_wakeFds[0] = g_wakeFds[1] = -1;
 }
 
-bool StationRequest(int pid, const std::string& request, std::string& reply, int timeoutMs)
+// Client
+
+bool StationRequest(int pid, const std::string& request, std::string& reply, int timeoutMs, bool* silent)
 {
-    std::string dir = StationDirectory();
-    if (dir.empty())
-        return false;
-    std::string path = dir + "/" + std::to_string(pid) + ".sock";
-    struct sockaddr_un address{};
-    if (path.size() >= sizeof address.sun_path)
-        return false;
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, path.c_str());
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (silent)
+        *silent = false;
+    int fd = ConnectTo(StationDirectory(), pid);
     if (fd < 0)
         return false;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        if (errno == ECONNREFUSED && kill(pid, 0) != 0 && errno == ESRCH)
-            unlink(path.c_str());  // a copy that ended without cleaning up
-        close(fd);
-        return false;
-    }
-    bool ok = SameUser(fd) && WriteAll(fd, request + "\n", timeoutMs) && ReadReply(fd, reply, false, timeoutMs);
+    bool sent = WriteAll(fd, request + "\n", timeoutMs);
+    bool ok = sent && ReadReply(fd, reply, false, timeoutMs);
     close(fd);
+    if (silent)
+        *silent = !ok;
     return ok;
 }
 
-std::vector<StationWindow> StationListAll(bool includeSelf)
+std::vector<StationWindow> StationListAll(bool includeSelf, std::vector<int>* silent)
 {
     std::vector<std::string> lines;
     std::vector<int> owners;
@@ -254,16 +507,14 @@ std::vector<StationWindow> StationListAll(bool includeSelf)
             owners.push_back(getpid());
         }
     }
-    std::string dir = StationDirectory();
-    DIR* listing = dir.empty() ? nullptr : opendir(dir.c_str());
-    while (struct dirent* entry = listing ? readdir(listing) : nullptr) {
-        std::string name = entry->d_name;
-        if (name.size() < 6 || name.substr(name.size() - 5) != ".sock")
-            continue;
-        int pid = ToInt(name);
+    for (int pid : PeerProcesses(StationDirectory())) {
         std::string reply;
-        if (pid <= 0 || pid == getpid() || !StationRequest(pid, "list", reply, 3000))
+        bool quiet = false;
+        if (!StationRequest(pid, "list", reply, 3000, &quiet)) {
+            if (quiet && silent)
+                silent->push_back(pid);
             continue;
+        }
         size_t start = reply.find('\n');
         while (start != std::string::npos && start + 1 < reply.size()) {
             size_t end = reply.find('\n', start + 1);
@@ -272,8 +523,6 @@ std::vector<StationWindow> StationListAll(bool includeSelf)
             start = end;
         }
     }
-    if (listing)
-        closedir(listing);
     std::vector<StationWindow> windows;
     for (size_t i = 0; i < lines.size(); ++i) {
         QJsonObject object = QJsonDocument::fromJson(QByteArray::fromStdString(lines[i])).object();
@@ -290,6 +539,14 @@ std::vector<StationWindow> StationListAll(bool includeSelf)
         windows.push_back(window);
     }
     return windows;
+}
+
+bool SameProgram(int pid)
+{
+    char own[4096] = {}, other[4096] = {};
+    ssize_t a = readlink("/proc/self/exe", own, sizeof own - 1);
+    ssize_t b = readlink(("/proc/" + std::to_string(pid) + "/exe").c_str(), other, sizeof other - 1);
+    return a > 0 && a == b && std::strcmp(own, other) == 0;
 }
 
 }  // namespace platform

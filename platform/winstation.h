@@ -1,6 +1,11 @@
 // The window station: each process with windows listens on a Unix socket in
 // a private per-user directory; other processes (a second copy of the
 // program, the window inspector) find and drive its windows through it.
+//
+// A thread of the station's own answers the socket, so other processes get
+// their answers whatever the GUI thread is doing: lists and dumps come from
+// a snapshot that the GUI thread keeps current, and requests that act on a
+// window are handed to the GUI thread.
 #pragma once
 
 #include <cstdint>
@@ -20,15 +25,33 @@ struct StationWindow {
     std::string json;        // the line as the process sent it
 };
 
+// One window of this process as the station serves it to others.
+struct SnapshotWindow {
+    uint64_t id = 0;         // the window's serial
+    std::string line;        // its line of `list`
+    std::string dump;        // its `dump`
+};
+
 // $XDG_RUNTIME_DIR/corvale, else /tmp/corvale-$UID; made private (0700).
 // Returns an empty string when no safe directory can be had.
 std::string StationDirectory();
 
 // Every top-level window of every process, this one included when asked.
-std::vector<StationWindow> StationListAll(bool includeSelf);
+// Processes that accept a connection but do not answer in time are not
+// absent: their IDs go to `silent` when it is given.
+std::vector<StationWindow> StationListAll(bool includeSelf, std::vector<int>* silent = nullptr);
 
 // Sends one request line to a process and returns its reply; false when
-// the process cannot be reached in time.
-bool StationRequest(int pid, const std::string& request, std::string& reply, int timeoutMs = 3000);
+// the process cannot be reached in time. `silent` is set when it accepted
+// the request but gave no whole answer in time.
+bool StationRequest(int pid, const std::string& request, std::string& reply, int timeoutMs = 3000, bool* silent = nullptr);
+
+// Serving, from the GUI thread: the windows other processes see from now
+// on, and every other process told that a window of this one became active.
+void StationPublish(std::vector<SnapshotWindow> windows);
+void StationAnnounceActivation();
+
+// True when process `pid` runs the same program file as this one.
+bool SameProgram(int pid);
 
 }  // namespace platform

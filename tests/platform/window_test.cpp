@@ -52,7 +52,8 @@ INT_PTR RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM)
         });
         return 1;
     }
-    return 0;
+    // Handles its commands, as a dialog with its own cancel path does.
+    return message == WM_COMMAND;
 }
 
 class WindowTest : public AppTest {
@@ -300,6 +301,50 @@ TEST_F(WindowTest, CloseButtonEscapeEnterAndMinimiseArriveAsMessages)
         window->widget->showMinimized();
         EXPECT_TRUE(WaitUntil([&] { return Received(WM_SIZE, SIZE_MINIMIZED); }));
     });
+}
+
+// Dialogs that leave IDCANCEL unhandled: the close button and Escape press
+// the dialog's Cancel button, and a dialog with neither simply ends; a
+// close button never does nothing.
+const DLGITEMTEMPLATEW kButtons[] = {
+    {kChild | BS_PUSHBUTTON, 0, 19, 128, 50, 18, 1039, L"BUTTON", L"Save", 0},
+    {kChild | BS_PUSHBUTTON, 0, 91, 128, 50, 18, 1040, L"BUTTON", L"Cancel", 0},
+};
+const DLGTEMPLATEW kWithCancel = {WS_POPUP | WS_CAPTION, 0, 0, 0, 160, 160, L"Cancel Test", 8, L"MS Sans Serif", 2, kButtons};
+const DLGTEMPLATEW kWithout = {WS_POPUP | WS_CAPTION, 0, 0, 0, 160, 160, L"Cancel Test", 8, L"MS Sans Serif", 1, kButtons};
+
+INT_PTR ButtonsEndIt(HWND window, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_COMMAND && (LOWORD(wParam) == 1039 || LOWORD(wParam) == 1040)) {
+        EndDialog(window, LOWORD(wParam));
+        return 1;
+    }
+    return message == WM_INITDIALOG;
+}
+
+TEST_F(WindowTest, CloseButtonAndEscapeCloseDialogsThatLeaveCancelUnhandled)
+{
+    struct Case {
+        const DLGTEMPLATEW* dialog;
+        bool escape;      // Escape rather than the close button
+        INT_PTR result;   // how the dialog ended
+    };
+    for (const Case& c : {Case{&kWithCancel, false, 1040}, Case{&kWithCancel, true, 1040}, Case{&kWithout, false, IDCANCEL},
+                          Case{&kWithout, true, IDCANCEL}}) {
+        SCOPED_TRACE(std::to_string(c.dialog->cdit) + (c.escape ? " escape" : " close"));
+        QTimer::singleShot(0, [&c] {
+            HWND window = FindWindowW(nullptr, L"Cancel Test");
+            ASSERT_NE(window, nullptr);
+            QTimer::singleShot(3000, [window] { EndDialog(window, -1); });  // never hang
+            if (c.escape) {
+                QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(window->widget, &escape);
+            } else {
+                window->widget->close();
+            }
+        });
+        EXPECT_EQ(DialogBoxIndirectParamW(g_instance, c.dialog, nullptr, ButtonsEndIt, 0), c.result);
+    }
 }
 
 TEST_F(WindowTest, MenuBarButtonsOpenThePopupsAndSendTheirCommands)
