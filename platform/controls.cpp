@@ -2,7 +2,7 @@
 // messages, described for the window inspector and driven by it.
 //
 // Divisions: widgets, building, list view, tab control, combo box, list
-// box, messages, description, inspector input.
+// box, accessible names, messages, description, inspector input.
 
 #include "platform/internal.h"
 
@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -25,6 +26,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <limits>
 #include <cwchar>
 #include <cwctype>
 
@@ -77,25 +79,6 @@ std::wstring CanonicalClass(LPCWSTR name)
             return spelled;
     }
     return given;
-}
-
-// A user's choice of a combo box entry or a tab, with its notification.
-void UserSelects(WindowObject* control, int index)
-{
-    control->data.selection = index;
-    if (IsClass(control, L"COMBOBOX")) {
-        auto* combo = static_cast<QComboBox*>(control->widget);
-        combo->blockSignals(true);
-        combo->setCurrentIndex(index);
-        combo->blockSignals(false);
-        Command(control, CBN_SELCHANGE);
-    } else {
-        auto* tabs = static_cast<QTabBar*>(control->widget);
-        tabs->blockSignals(true);
-        tabs->setCurrentIndex(index);
-        tabs->blockSignals(false);
-        Notify(control, TCN_SELCHANGE);
-    }
 }
 
 // Widgets
@@ -261,7 +244,7 @@ private:
 // needs it (see ListViewMessage).
 class ListView : public QTableView {
 public:
-    ListView(ListModel* model, QWidget* parent) : QTableView(parent), m_model(model)
+    ListView(WindowObject* control, ListModel* model, QWidget* parent) : QTableView(parent), m_control(control), m_model(model)
     {
         m_model->setParent(this);
         setModel(m_model);
@@ -284,6 +267,7 @@ public:
         const ControlData& data = m_model->Data();
         for (size_t i = 0; i < data.columns.size(); ++i)
             setColumnWidth(static_cast<int>(i), data.columns[i].width * kScale);
+        NameControl(m_control);
     }
 
     ListModel* Model() const
@@ -298,13 +282,40 @@ protected:
         QTableView::showEvent(event);
     }
 
+    // Arrows, the page keys, Home and End scroll the list; nothing is
+    // selected by them.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        static const struct {
+            int key;                             // the key pressed
+            QAbstractSlider::SliderAction action; // what the scroll bar does
+        } kScrollKeys[] = {
+            {Qt::Key_Up, QAbstractSlider::SliderSingleStepSub},
+            {Qt::Key_Down, QAbstractSlider::SliderSingleStepAdd},
+            {Qt::Key_PageUp, QAbstractSlider::SliderPageStepSub},
+            {Qt::Key_PageDown, QAbstractSlider::SliderPageStepAdd},
+            {Qt::Key_Home, QAbstractSlider::SliderToMinimum},
+            {Qt::Key_End, QAbstractSlider::SliderToMaximum},
+        };
+        for (const auto& entry : kScrollKeys) {
+            if (event->key() == entry.key && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+                PublishColumns();
+                doItemsLayout();  // the range follows rows added since the last paint
+                verticalScrollBar()->triggerAction(entry.action);
+                return;
+            }
+        }
+        QTableView::keyPressEvent(event);
+    }
+
 private:
-    ListModel* m_model;  // the control's cells, owned by the view
+    WindowObject* m_control;  // the list view control it shows
+    ListModel* m_model;       // the control's cells, owned by the view
 };
 
 QWidget* CreateListView(WindowObject* control, QWidget* parent)
 {
-    auto* view = new ListView(new ListModel(&control->data), parent);
+    auto* view = new ListView(control, new ListModel(&control->data), parent);
     view->verticalHeader()->hide();
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(kListRowHeight * kScale);
@@ -318,7 +329,9 @@ QWidget* CreateListView(WindowObject* control, QWidget* parent)
     view->setSelectionBehavior(QAbstractItemView::SelectItems);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab; its keys scroll it (ListView::keyPressEvent).
+    view->setFocusPolicy(Qt::StrongFocus);
+    view->setTabKeyNavigation(false);
     view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     view->setFrameShape((control->style & WS_BORDER) ? QFrame::Box : QFrame::NoFrame);
     view->setLineWidth(kScale / 2);
@@ -330,7 +343,7 @@ QWidget* CreateComboBox(WindowObject* control, QWidget* parent)
 {
     auto* combo = new QComboBox(parent);
     combo->setMaxVisibleItems(8);
-    QObject::connect(combo, &QComboBox::activated, combo, [control](int index) { UserSelects(control, index); });
+    QObject::connect(combo, &QComboBox::activated, combo, [control](int index) { SelectByUser(control, index); });
     return combo;
 }
 
@@ -343,7 +356,7 @@ QWidget* CreateTabControl(WindowObject* control, QWidget* parent)
     tabs->setFocusPolicy(Qt::NoFocus);
     QObject::connect(tabs, &QTabBar::tabBarClicked, tabs, [control](int index) {
         if (index >= 0)
-            UserSelects(control, index);
+            SelectByUser(control, index);
     });
     return tabs;
 }
@@ -357,6 +370,7 @@ QWidget* CreateButton(WindowObject* control, QWidget* parent)
         return group;
     }
     auto* button = new QPushButton(Q(control->text), parent);
+    button->setAutoDefault(true);  // Return presses the focused button
     QObject::connect(button, &QPushButton::clicked, button, [control] { Command(control, BN_CLICKED); });
     return button;
 }
@@ -664,7 +678,111 @@ LRESULT ListBoxMessage(WindowObject* control, UINT message, WPARAM wParam, LPARA
     }
 }
 
+// Accessible names: what a screen reader says for each control. A text
+// control says its text, a static painted on what is painted, a picture the
+// words it shows (the string resource of the picture's own ID), a group box
+// its title, a list its column headings; pickers and tabs say their chosen
+// entry, as the desktop has them do, and a picker is labelled by the label
+// beside it on its row. A control with none of these says the caption of
+// its dialog.
+
+bool IsPicture(const WindowObject* control)
+{
+    int kind = control->style & 0x1F;
+    return IsClass(control, L"STATIC") && (kind == SS_BITMAP || kind == SS_ICON);
+}
+
+// Distinct texts, trimmed, joined by commas.
+QString JoinTexts(const std::vector<std::wstring>& texts)
+{
+    QStringList joined;
+    for (const std::wstring& text : texts)
+        if (QString trimmed = Q(text).trimmed(); !trimmed.isEmpty() && !joined.contains(trimmed))
+            joined.append(trimmed);
+    return joined.join(QStringLiteral(", "));
+}
+
+// The words of a control that names itself, or none.
+QString OwnWords(const WindowObject* control)
+{
+    if (IsPicture(control)) {
+        WCHAR words[256] = {};
+        LoadStringW(GetModuleHandleW(nullptr), control->resource, words, 256);
+        return QString::fromWCharArray(words);
+    }
+    if (IsClass(control, L"STATIC") && !control->data.painted.empty()) {
+        std::vector<std::wstring> painted;
+        for (const PaintedText& text : control->data.painted)
+            painted.push_back(text.text);
+        return JoinTexts(painted);
+    }
+    if (IsClass(control, L"SysListView32")) {
+        std::vector<std::wstring> headings;
+        for (const ListColumn& column : control->data.columns)
+            headings.push_back(column.text);
+        return JoinTexts(headings);
+    }
+    if (IsClass(control, L"STATIC") || IsClass(control, L"BUTTON"))
+        return Q(control->text).trimmed();
+    return QString();
+}
+
+// The label of a picker: a static to its left on its row, a shown one
+// before a hidden one, the nearest first.
+WindowObject* LabelFor(const WindowObject* control)
+{
+    const QRect own = control->widget->geometry();
+    WindowObject* best = nullptr;
+    long bestScore = std::numeric_limits<long>::max();
+    for (WindowObject* other : control->parent->children) {
+        if (!IsClass(other, L"STATIC") || OwnWords(other).isEmpty())
+            continue;
+        const QRect area = other->widget->geometry();
+        if (area.top() > own.bottom() || own.top() > area.bottom() || area.right() > own.left() + kScale)
+            continue;
+        long score = own.left() - area.right() + (other->visible != control->visible ? 1000000L : 0);
+        if (score < bestScore) {
+            bestScore = score;
+            best = other;
+        }
+    }
+    return best;
+}
+
 }  // namespace
+
+void NameControl(WindowObject* control)
+{
+    QString name = OwnWords(control);
+    if (IsClass(control, L"COMBOBOX")) {
+        WindowObject* label = LabelFor(control);
+        if (auto* widget = label ? dynamic_cast<QLabel*>(label->widget) : nullptr)
+            widget->setBuddy(control->widget);
+        name = label ? OwnWords(label) : QString();
+    }
+    if (name.isEmpty() && !IsClass(control, L"SysTabControl32") && !IsClass(control, L"COMBOBOX"))
+        name = Q(control->parent->text);
+    control->widget->setAccessibleName(name);
+}
+
+// A user's choice of a combo box entry or a tab, with its notification.
+void SelectByUser(WindowObject* control, int index)
+{
+    control->data.selection = index;
+    if (IsClass(control, L"COMBOBOX")) {
+        auto* combo = static_cast<QComboBox*>(control->widget);
+        combo->blockSignals(true);
+        combo->setCurrentIndex(index);
+        combo->blockSignals(false);
+        Command(control, CBN_SELCHANGE);
+    } else {
+        auto* tabs = static_cast<QTabBar*>(control->widget);
+        tabs->blockSignals(true);
+        tabs->setCurrentIndex(index);
+        tabs->blockSignals(false);
+        Notify(control, TCN_SELCHANGE);
+    }
+}
 
 // Building
 
@@ -697,6 +815,8 @@ void BuildDialog(WindowObject* dialog, const DLGTEMPLATEW* dialogTemplate)
         dialog->children.push_back(control);
         RegisterWindow(control);
     }
+    for (WindowObject* control : dialog->children)
+        NameControl(control);
 }
 
 // Messages
@@ -730,6 +850,7 @@ void ControlTextChanged(WindowObject* control)
         button->setText(Q(control->text));
     else if (auto* label = dynamic_cast<StaticWidget*>(control->widget); label && !label->HasPicture())
         label->setText(Q(control->text));
+    NameControl(control);
 }
 
 // Description
@@ -842,6 +963,9 @@ void AppendControlJson(std::string& out, WindowObject* control)
         }
         out += ']';
     }
+    if (QWidget* focus = control->widget ? control->widget->window()->focusWidget() : nullptr;
+        focus && (focus == control->widget || control->widget->isAncestorOf(focus)))
+        out += ",\"focused\":true";
     AppendJsonInt(out, "id", control->id);
     if (isCombo || isTabs || IsClass(control, L"LISTBOX")) {
         AppendJsonKey(out, "items");
@@ -908,7 +1032,7 @@ bool ControlInput(WindowObject* window, const std::string& verb, const std::vect
         bool choosable = IsClass(control, L"COMBOBOX") || IsClass(control, L"SysTabControl32");
         if (verb == "select" && choosable && index >= 0 && index < static_cast<int>(control->data.items.size())) {
             if (perform)
-                UserSelects(control, index);
+                SelectByUser(control, index);
             return true;
         }
         error = "control " + args[0] + " cannot take " + verb + " " + args[1];

@@ -161,6 +161,8 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint)
         window->data.painted = std::move(context->drawn);
         if (window->widget)
             window->widget->update();
+        if (window->kind == WindowKind::Control)
+            NameControl(window);
     }
     delete context;
     return TRUE;

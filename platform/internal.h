@@ -146,6 +146,19 @@ void LoseActivation();
 // The desktop's close button or Escape on a top-level window.
 void CloseAsUser(WindowObject* window);
 
+// A user's choice of a combo box entry or a tab, with its notification.
+void SelectByUser(WindowObject* control, int index);
+// Gives a control the accessible name a screen reader says for it; again
+// when what it is named after changes (a picker's label shows with it).
+void NameControl(WindowObject* control);
+
+// The keyboard: page, menu and help keys and the focus mark, for every
+// window of the process (started once with the windowing); the mark
+// follows its control when that moves; typed keys from the inspector.
+void StartKeyboard();
+void RefitFocusMark(WindowObject* control);
+bool TypeKeys(WindowObject* window, const QString& keys, std::string& error, bool perform);
+
 // Delivery to the program. While the program waits inside a blocking call
 // (a BlockingCall is alive on the GUI thread), windows keep painting and the
 // window station keeps answering, but input, timers, posted messages and

@@ -29,6 +29,7 @@ QToolButton* CreateMenuButton(HWND parent, HINSTANCE module, const MENUBARBUTTON
     tool->setText(QString::fromStdWString(caption));
     tool->setEnabled((button.fsState & TBSTATE_ENABLED) != 0);
     tool->setPopupMode(QToolButton::InstantPopup);
+    tool->setFocusPolicy(Qt::NoFocus);  // the keyboard opens it with Alt and its letter
     tool->setToolButtonStyle(Qt::ToolButtonTextOnly);
     if (menu && button.popup >= 0 && button.popup < menu->count) {
         auto* popup = new QMenu(tool);

@@ -276,6 +276,7 @@ void StartWindowing()
     if (started || !qApp)
         return;
     started = true;
+    StartKeyboard();
     // Taken whenever the GUI thread is about to wait, so that the other
     // processes see the windows as they are once each batch of work is done.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
@@ -510,6 +511,10 @@ BOOL ShowWindow(HWND window, int command)
         else
             window->widget->showNormal();
     }
+    if (window->kind == WindowKind::Control)
+        RefitFocusMark(window);
+    if (command != SW_HIDE && window->className == L"COMBOBOX")
+        NameControl(window);
     return wasVisible;
 }
 
@@ -789,7 +794,7 @@ bool FrameInput(WindowObject* window, const std::string& verb, const std::vector
     static const struct {
         const char* verb;  // as the inspector sends it
         size_t args;       // arguments it takes
-    } kFrameVerbs[] = {{"close", 0}, {"minimize", 0}, {"activate", 0}, {"command", 1}, {"screenshot", 1}};
+    } kFrameVerbs[] = {{"close", 0}, {"minimize", 0}, {"activate", 0}, {"command", 1}, {"screenshot", 1}, {"key", 1}};
     bool known = false;
     for (const auto& entry : kFrameVerbs)
         known = known || (verb == entry.verb && args.size() == entry.args);
@@ -797,6 +802,8 @@ bool FrameInput(WindowObject* window, const std::string& verb, const std::vector
         error = "unknown verb " + verb;
         return false;
     }
+    if (verb == "key")
+        return TypeKeys(window, QString::fromStdString(args[0]), error, perform);
     if (!perform)
         return true;
     if (verb == "close" && args.empty()) {
@@ -892,6 +899,8 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
         if (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST)
             widget->raise();
     }
+    if (window->kind == WindowKind::Control)
+        RefitFocusMark(window);
     if (flags & SWP_SHOWWINDOW)
         ShowWindow(window, SW_SHOWNORMAL);
     if (flags & SWP_HIDEWINDOW)

@@ -2,6 +2,7 @@
 // process on the window station, dumps one as JSON, and posts the input a
 // user would give. See `winspy --help`.
 
+#include "platform/keys.h"
 #include "platform/winstation.h"
 
 #include <cstdio>
@@ -37,6 +38,12 @@ Exit status: 0 success, 1 window or control not found, 2 bad arguments.
   winspy minimize "CAPTION"        the window's minimise
   winspy activate "CAPTION"        makes the window the active one
   winspy screenshot "CAPTION" FILE.png
+  winspy key "CAPTION" KEYS        types KEYS as a person would, into whatever
+                                   has the keyboard focus in that window's
+                                   process (an open menu included); KEYS is
+                                   a key sequence in Qt's portable text form:
+                                   "Ctrl+Tab", "Alt+T", "Return", "Escape",
+                                   "F1", "Down", or several: "Alt+T, Return"
 
 Where several windows share a caption, --kind KIND (before the caption)
 picks by kind; otherwise the newest window wins.
@@ -49,7 +56,7 @@ struct Verb {
 
 const Verb kVerbs[] = {
     {"dump", 0}, {"command", 1}, {"select", 2}, {"scroll", 2},
-    {"close", 0}, {"minimize", 0}, {"activate", 0}, {"screenshot", 1},
+    {"close", 0}, {"minimize", 0}, {"activate", 0}, {"screenshot", 1}, {"key", 1},
 };
 
 int Usage()
@@ -102,6 +109,8 @@ int main(int argc, char** argv)
     if (args.size() != next + 1 + known->args)
         return Usage();
     std::wstring caption = Widen(args[next]);
+    if (verb == "key" && platform::ParseKeys(QString::fromStdString(args.back())).empty())
+        return Usage();
 
     const platform::StationWindow* target = nullptr;
     std::vector<platform::StationWindow> windows = platform::StationListAll(true);

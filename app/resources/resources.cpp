@@ -121,6 +121,9 @@ const WCHAR kFileString[] = L"File";
 const WCHAR kToolsString[] = L"Tools";
 const WCHAR kHelpString[] = L"Help";
 
+// The words each picture shows, under the picture's own ID, for screen readers.
+#define PICTURE_WORDS(id, words) {RT_STRING, id, words, sizeof(words)}
+
 #define BITMAP(id, data) {RT_BITMAP, id, data, data##Size}
 
 const RESOURCEENTRY kEntries[] = {
@@ -134,6 +137,25 @@ const RESOURCEENTRY kEntries[] = {
     {RT_STRING, IDS_FILE, kFileString, sizeof kFileString},
     {RT_STRING, IDS_TOOLS, kToolsString, sizeof kToolsString},
     {RT_STRING, IDS_HELP, kHelpString, sizeof kHelpString},
+    PICTURE_WORDS(IDI_CORVALE, L"Corvale"),
+    PICTURE_WORDS(IDB_AFC_EAST, L"AFC East"),
+    PICTURE_WORDS(IDB_AFC_NORTH, L"AFC North"),
+    PICTURE_WORDS(IDB_AFC_SOUTH, L"AFC South"),
+    PICTURE_WORDS(IDB_AFC_WEST, L"AFC West"),
+    PICTURE_WORDS(IDB_NFC_EAST, L"NFC East"),
+    PICTURE_WORDS(IDB_NFC_NORTH, L"NFC North"),
+    PICTURE_WORDS(IDB_NFC_SOUTH, L"NFC South"),
+    PICTURE_WORDS(IDB_NFC_WEST, L"NFC West"),
+    PICTURE_WORDS(IDB_STANDINGS_HEADER, L"Team W L T Pct."),
+    PICTURE_WORDS(IDB_CHOOSE_WEEK, L"Choose Week"),
+    PICTURE_WORDS(IDB_CHOOSE_TEAM, L"Choose Team"),
+    PICTURE_WORDS(IDB_RECORD_BAR, L"W L T Pct Home Road"),
+    PICTURE_WORDS(IDB_PRODUCT_NAME, L"Corvale"),
+    PICTURE_WORDS(IDB_SEASON_PICTURE, L"A football on the field"),
+    PICTURE_WORDS(IDB_PLEASE_WAIT, L"Please wait..."),
+    PICTURE_WORDS(IDB_CONNECTING, L"Connecting to Internet"),
+    PICTURE_WORDS(IDB_DOWNLOADING_SCHEDULES, L"Downloading Schedules"),
+    PICTURE_WORDS(IDB_DOWNLOADING_STANDINGS, L"Downloading Standings"),
     {RT_GROUP_ICON, IDI_CORVALE, kIcon101, kIcon101Size},
     BITMAP(IDB_AFC_EAST, kBitmap118),
     BITMAP(IDB_AFC_NORTH, kBitmap119),
