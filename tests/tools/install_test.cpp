@@ -122,6 +122,13 @@ TEST_F(InstallTest, LaysOutProgramsSeasonIconAndDesktopEntry)
     std::string size = std::to_string(number(16)) + "x" + std::to_string(number(20));
     EXPECT_EQ(icons[0].parent_path(), fs::path(prefix + "/share/icons/hicolor/" + size + "/apps"));
 
+    // A compressed manual page for every program; corvale-start shares corvale's.
+    for (const char* name : kPrograms) {
+        std::string page = ReadFile(prefix + "/share/man/man1/" + name + ".1.gz");
+        EXPECT_EQ(page.substr(0, 2), "\x1f\x8b") << name;
+    }
+    EXPECT_EQ(fs::read_symlink(prefix + "/share/man/man1/corvale-start.1.gz"), "corvale.1.gz");
+
     // The entry runs the launcher of this prefix, by its full path.
     std::string entry = ReadFile(prefix + "/share/applications/corvale.desktop");
     EXPECT_NE(entry.find("\nExec=\"" + prefix + "/bin/corvale-start\"\n"), std::string::npos) << entry;
