@@ -128,6 +128,7 @@ TEST_F(InstallTest, LaysOutProgramsSeasonIconAndDesktopEntry)
         EXPECT_EQ(page.substr(0, 2), "\x1f\x8b") << name;
     }
     EXPECT_EQ(fs::read_symlink(prefix + "/share/man/man1/corvale-start.1.gz"), "corvale.1.gz");
+    EXPECT_TRUE(fs::exists(prefix + "/share/metainfo/io.github.corvale.Corvale.metainfo.xml"));
 
     // The entry runs the launcher of this prefix, by its full path.
     std::string entry = ReadFile(prefix + "/share/applications/corvale.desktop");
