@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   fonts-dejavu-core desktop-file-utils
   clang libclang-rt-14-dev
-  man-db appstream
+  dpkg-dev file lintian man-db appstream
 )
 
 missing=()

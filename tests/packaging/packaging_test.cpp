@@ -1,13 +1,23 @@
-// The manual pages render cleanly and name every option the programs take;
-// the software centre's metainfo validates.
+// The Debian package, the manual pages and the software centre entry: the
+// pages render cleanly and name every option the programs take, the
+// metainfo validates, and `cpack -G DEB` makes a package whose fields,
+// contents and lintian verdict are right and whose unpacked programs run
+// the bundled season.
 
+#include "tests/support/program.h"
 #include "tests/support/temp_home.h"
 
+#include <QJsonArray>
+
+#include <algorithm>
 #include <cstdio>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -150,6 +160,136 @@ TEST(Metainfo, ValidatesAndShowsTheReadmeScreenshots)
         GTEST_SKIP() << "appstreamcli is not installed";
     Output validation = Capture("appstreamcli validate --no-net " + Quote(path) + " 2>&1");
     EXPECT_EQ(validation.status, 0) << validation.text;
+}
+
+// `cpack -G DEB` run on this build directory into a temporary folder.
+class PackageTest : public TempHomeTest {
+protected:
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        unsetenv("XDG_DATA_HOME");
+#ifdef __SANITIZE_ADDRESS__
+        GTEST_SKIP() << "a package of sanitizer-instrumented binaries would depend on the sanitizer runtimes; "
+                        "the plain build's run checks the package";
+#endif
+        for (const char* program : {"dpkg-deb", "dpkg-shlibdeps", "file"})
+            if (!Have(program))
+                GTEST_SKIP() << program << " is not installed";
+        Output arch = Capture("dpkg --print-architecture");
+        ASSERT_EQ(arch.status, 0);
+        std::string name =
+            "corvale_" + std::string(CORVALE_VERSION) + "_" + arch.text.substr(0, arch.text.find('\n')) + ".deb";
+        Output cpack = Capture(Quote(CORVALE_CPACK_COMMAND) + " --config " +
+                               Quote(CORVALE_BINARY_DIR "/CPackConfig.cmake") + " -G DEB -B " +
+                               Quote(home + "/package") + " 2>&1");
+        ASSERT_EQ(cpack.status, 0) << cpack.text;
+        deb = home + "/package/" + name;
+        ASSERT_TRUE(fs::exists(deb)) << cpack.text;
+    }
+
+    std::string Field(const std::string& name)
+    {
+        return Capture("dpkg-deb -f " + Quote(deb) + " " + name).text;
+    }
+
+    // A shell command that prints one file of the package.
+    std::string Unpacked(const std::string& path)
+    {
+        return "dpkg-deb --fsys-tarfile " + Quote(deb) + " | tar -xO " + Quote("./" + path);
+    }
+
+    std::string deb;  // the package made
+};
+
+TEST_F(PackageTest, ControlFieldsAndDependenciesComeFromTheBinaries)
+{
+    EXPECT_EQ(Field("Package"), "corvale\n");
+    EXPECT_EQ(Field("Version"), std::string(CORVALE_VERSION) + "\n");
+    std::string depends = Field("Depends");
+    for (const char* library : {"libqt6core6 ", "libqt6gui6 ", "libqt6widgets6 ", "libcurl4 ", "libc6 "})
+        EXPECT_NE(depends.find(library), std::string::npos) << library << " in " << depends;
+    // Every dependency carries the minimum version dpkg-shlibdeps works out.
+    for (const std::string& dependency : Matches(", " + depends, R"(, ([^,\n]+))"))
+        EXPECT_NE(dependency.find(" (>= "), std::string::npos) << dependency;
+    // The changelog's latest entry is this version.
+    Output changelog = Capture(Unpacked("usr/share/doc/corvale/changelog.gz") + " | zcat");
+    EXPECT_EQ(changelog.text.rfind("corvale (" + std::string(CORVALE_VERSION) + ") ", 0), 0u) << changelog.text;
+}
+
+TEST_F(PackageTest, InstallsUnderUsrAndPassesLintian)
+{
+    std::set<std::string> files;
+    // Each line of the listing ends in a path, then " -> TARGET" for a link; folders end in '/'.
+    std::string listing = Capture("dpkg-deb -c " + Quote(deb)).text;
+    for (const std::string& path : Matches(listing, R"( \./([^ \n]*[^/ \n])(?: -> [^\n]*)?\n)"))
+        files.insert(path);
+    std::set<std::string> expected = {
+        "usr/bin/corvale", "usr/bin/winspy", "usr/bin/corvale-install", "usr/bin/corvale-help",
+        "usr/bin/corvale-dataserver", "usr/bin/corvale-start",
+        "usr/share/corvale/season/2003/Standings.dat", "usr/share/corvale/season/2003/Schedule.dat",
+        "usr/share/corvale/season/2003/Season.dat", "usr/share/corvale/season/2003/Ravelock.html",
+        "usr/share/applications/corvale.desktop", "usr/share/icons/hicolor/64x64/apps/corvale.png",
+        "usr/share/man/man1/corvale.1.gz", "usr/share/man/man1/corvale-start.1.gz", "usr/share/man/man1/winspy.1.gz",
+        "usr/share/man/man1/corvale-install.1.gz", "usr/share/man/man1/corvale-help.1.gz",
+        "usr/share/man/man1/corvale-dataserver.1.gz", "usr/share/metainfo/io.github.corvale.Corvale.metainfo.xml",
+        "usr/share/doc/corvale/copyright", "usr/share/doc/corvale/changelog.gz",
+    };
+    std::set<std::string> missing, extra;
+    std::set_difference(expected.begin(), expected.end(), files.begin(), files.end(),
+                        std::inserter(missing, missing.end()));
+    std::set_difference(files.begin(), files.end(), expected.begin(), expected.end(),
+                        std::inserter(extra, extra.end()));
+    for (const std::string& file : missing)
+        ADD_FAILURE() << "missing " << file;
+    for (const std::string& file : extra)
+        ADD_FAILURE() << "unexpected " << file;
+
+    // The menu entry runs the packaged launcher; the metainfo names that entry.
+    Output entry = Capture(Unpacked("usr/share/applications/corvale.desktop"));
+    EXPECT_NE(entry.text.find("\nExec=\"/usr/bin/corvale-start\"\n"), std::string::npos) << entry.text;
+    Output metainfo = Capture(Unpacked("usr/share/metainfo/io.github.corvale.Corvale.metainfo.xml"));
+    EXPECT_NE(metainfo.text.find("<launchable type=\"desktop-id\">corvale.desktop</launchable>"), std::string::npos);
+
+    if (!Have("lintian"))
+        GTEST_SKIP() << "lintian is not installed";
+    // Errors fail lintian itself; warnings are listed, and there should be none either.
+    Output lintian = Capture("lintian --fail-on error " + Quote(deb) + " 2>/dev/null");
+    EXPECT_EQ(lintian.status, 0) << lintian.text;
+    EXPECT_EQ(Matches(lintian.text, R"((?:^|\n)([EW]: [^\n]*))").size(), 0u) << lintian.text;
+}
+
+// Unpacked anywhere, the package's installer finds its season and the
+// program starts on it.
+TEST_F(PackageTest, UnpackedProgramsRunOnTheBundledSeason)
+{
+    std::string root = home + "/unpacked";
+    ASSERT_EQ(Capture("dpkg-deb -x " + Quote(deb) + " " + Quote(root)).status, 0);
+    Output install = Capture(Quote(root + "/usr/bin/corvale-install"));
+    ASSERT_EQ(install.status, 0);
+    EXPECT_EQ(install.text, "Corvale installed in " + home + "/.local/share/corvale\n");
+
+    pid_t program = fork();
+    if (program == 0) {
+        std::string corvale = root + "/usr/bin/corvale";
+        execl(corvale.c_str(), corvale.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (!WaitForWindow("Corvale", "dialog", 10000)) {
+        kill(program, SIGKILL);
+        WaitForExit(program, 10000);
+        FAIL() << "the unpacked corvale showed no main window";
+    }
+    QJsonObject window = DumpWhenLoaded();
+    EXPECT_EQ(window["cursor"].toString(), "none");
+    // The standings of the final 2003 season, New England first at 14-2, and
+    // the whole season's 288 games.
+    QJsonArray standings = RowsOf(window, 1005);
+    EXPECT_EQ(standings.size(), 40);
+    EXPECT_EQ(standings[1].toArray().toVariantList(), QJsonArray({"New England", "14", "2", "0", ".875"}).toVariantList());
+    EXPECT_EQ(RowsOf(window, 1008).size(), 288);
+    EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
+    EXPECT_EQ(WaitForExit(program, 10000), 0);
 }
 
 }  // namespace
