@@ -10,12 +10,12 @@
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QEvent>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -361,11 +361,37 @@ QWidget* CreateTabControl(WindowObject* control, QWidget* parent)
     return tabs;
 }
 
+// A group box as the handheld draws it: a thin frame whose top line its
+// title interrupts, on the window's white.
+class GroupBoxWidget : public QWidget {
+public:
+    GroupBoxWidget(WindowObject* control, QWidget* parent) : QWidget(parent), m_control(control) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        QFontMetrics metrics(font());
+        QString title = Q(m_control->text);
+        int line = metrics.height() / 2;
+        painter.setPen(QColor(0x80, 0x80, 0x80));
+        painter.drawRect(0, line, width() - 1, height() - line - 1);
+        QRect words(kTitleInset, 0, metrics.horizontalAdvance(title), metrics.height());
+        painter.fillRect(words, Qt::white);
+        painter.setPen(Qt::black);
+        painter.drawText(words, Qt::AlignLeft | Qt::AlignVCenter, title);
+    }
+
+private:
+    static constexpr int kTitleInset = 4 * kScale;  // the title's distance from the left edge
+    WindowObject* m_control;                         // the group box control
+};
+
 QWidget* CreateButton(WindowObject* control, QWidget* parent)
 {
     if ((control->style & 0xF) == BS_GROUPBOX) {
         // A frame around other controls: it lies beneath them.
-        auto* group = new QGroupBox(Q(control->text), parent);
+        auto* group = new GroupBoxWidget(control, parent);
         group->lower();
         return group;
     }
@@ -374,6 +400,37 @@ QWidget* CreateButton(WindowObject* control, QWidget* parent)
     QObject::connect(button, &QPushButton::clicked, button, [control] { Command(control, BN_CLICKED); });
     return button;
 }
+
+// The month calendar of a US handheld, whatever the desktop's locale: weeks
+// start on Sunday, the day names read S M T W T F S, and today is framed.
+class MonthCalendar : public QCalendarWidget {
+public:
+    explicit MonthCalendar(QWidget* parent) : QCalendarWidget(parent)
+    {
+        setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        setFirstDayOfWeek(Qt::Sunday);
+        setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+        setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
+        // The view keeps its selected cell where it was before the week
+        // turned to begin on Sunday: select today again.
+        setSelectedDate(QDate::currentDate().addDays(1));
+        setSelectedDate(QDate::currentDate());
+    }
+
+protected:
+    void paintCell(QPainter* painter, const QRect& rect, QDate date) const override
+    {
+        QCalendarWidget::paintCell(painter, rect, date);
+        if (date != QDate::currentDate())
+            return;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->setPen(QPen(kTodayMark, kScale));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(rect.adjusted(kScale, kScale, -kScale, -kScale));
+        painter->restore();
+    }
+};
 
 QWidget* CreateStatic(WindowObject* control, QWidget* parent)
 {
@@ -403,12 +460,8 @@ QWidget* CreateControlWidget(WindowObject* control, QWidget* parent)
         return CreateButton(control, parent);
     if (IsClass(control, L"LISTBOX"))
         return new QListWidget(parent);
-    if (IsClass(control, L"SysMonthCal32")) {
-        auto* calendar = new QCalendarWidget(parent);
-        calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-        calendar->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
-        return calendar;
-    }
+    if (IsClass(control, L"SysMonthCal32"))
+        return new MonthCalendar(parent);
     if (IsClass(control, L"STATIC"))
         return CreateStatic(control, parent);
     return new QWidget(parent);
@@ -848,6 +901,8 @@ void ControlTextChanged(WindowObject* control)
 {
     if (auto* button = qobject_cast<QPushButton*>(control->widget))
         button->setText(Q(control->text));
+    else if (dynamic_cast<GroupBoxWidget*>(control->widget))
+        control->widget->update();
     else if (auto* label = dynamic_cast<StaticWidget*>(control->widget); label && !label->HasPicture())
         label->setText(Q(control->text));
     NameControl(control);

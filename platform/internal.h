@@ -117,6 +117,7 @@ constexpr int kScreenWidth = 240;    // the handheld screen, portrait
 constexpr int kScreenHeight = 320;
 constexpr int kNavBarHeight = 26;    // the navigation bar at the top
 constexpr int kMenuBarHeight = 26;   // the menu bar at the bottom
+const QColor kTodayMark(0xc8, 0x1e, 0x2a);  // the frame around today in a month calendar
 inline int DialogUnitsToPixelsX(int units) { return (units * 6 + (units >= 0 ? 2 : -2)) / 4; }
 inline int DialogUnitsToPixelsY(int units) { return (units * 13 + (units >= 0 ? 4 : -4)) / 8; }
 

@@ -20,6 +20,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPalette>
 #include <QTimer>
 #include <QWidget>
 
@@ -124,17 +126,17 @@ void PostDrain()
 // Whether a window's contents changed since the snapshot was last taken.
 bool g_changed = true;
 
-// A dialog's client area: its own painting goes through WM_PAINT.
+// A dialog's client area: the handheld's white window background, then its
+// own painting through WM_PAINT. Statics and pictures are drawn on the white;
+// the other controls keep their own faces.
 class ClientArea : public QWidget {
 public:
-    ClientArea(WindowObject* window, QWidget* parent) : QWidget(parent), m_window(window)
-    {
-        setAutoFillBackground(true);
-    }
+    ClientArea(WindowObject* window, QWidget* parent) : QWidget(parent), m_window(window) {}
 
 protected:
     void paintEvent(QPaintEvent* event) override
     {
+        QPainter(this).fillRect(rect(), Qt::white);
         SendMessageW(m_window, WM_ERASEBKGND, 0, 0);
         SendMessageW(m_window, WM_PAINT, 0, 0);
         QWidget::paintEvent(event);
@@ -655,6 +657,9 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     box->setWindowTitle(QString::fromStdWString(title));
     box->setText(QString::fromStdWString(body));
     box->setIcon((type & 0xF0) == MB_ICONHAND ? QMessageBox::Critical : QMessageBox::NoIcon);
+    QPalette white = box->palette();  // the handheld's window background; buttons keep their faces
+    white.setColor(QPalette::Window, Qt::white);
+    box->setPalette(white);
     if ((type & 0xF) == MB_OKCANCEL)
         box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     else
