@@ -1,6 +1,9 @@
 // The handheld's C runtime pieces the program relies on: last-error codes,
-// wide-path fopen, two-argument wcstok, _wtoi, _fcvt, wsprintfW and Sleep.
+// wide-path fopen, two-argument wcstok, _wtoi, _fcvt, wsprintfW and Sleep;
+// then the file handles the program writes whole files through, with their
+// test seam.
 #include "platform/platform.h"
+#include "platform/testing.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -13,8 +16,13 @@
 #include <cstring>
 #include <cwctype>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,9 +36,9 @@ thread_local DWORD lastError = ERROR_SUCCESS;
 thread_local WCHAR* tokenNext = nullptr;
 thread_local std::string fcvtDigits;
 
-// Win32 code for a failed fopen; a missing file in an existing folder is
-// "file not found", a missing folder "path not found".
-DWORD OpenErrorCode(int error, const std::string& path)
+// Win32 code for a failed file operation; a missing file in an existing
+// folder is "file not found", a missing folder "path not found".
+DWORD ErrorCodeOf(int error, const std::string& path)
 {
     switch (error) {
     case ENOENT: {
@@ -56,6 +64,11 @@ DWORD OpenErrorCode(int error, const std::string& path)
         return ERROR_INVALID_PARAMETER;
     case ENAMETOOLONG:
         return kErrorFilenameTooLong;
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    case EEXIST:
+        return ERROR_ALREADY_EXISTS;
     default:
         return kErrorGenFailure;
     }
@@ -217,7 +230,7 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode)
     FILE* file = std::fopen(utf8.c_str(), narrowMode.c_str());
     if (file == nullptr) {
         int error = errno;
-        SetLastError(OpenErrorCode(error, utf8));
+        SetLastError(ErrorCodeOf(error, utf8));
         errno = error;
     }
     return file;
@@ -232,7 +245,7 @@ int _wrename(LPCWSTR oldPath, LPCWSTR newPath)
     }
     std::string from = platform::ToUtf8(oldPath);
     if (std::rename(from.c_str(), platform::ToUtf8(newPath).c_str()) != 0) {
-        SetLastError(OpenErrorCode(errno, from));
+        SetLastError(ErrorCodeOf(errno, from));
         return -1;
     }
     return 0;
@@ -247,7 +260,7 @@ int _wremove(LPCWSTR path)
     }
     std::string utf8 = platform::ToUtf8(path);
     if (std::remove(utf8.c_str()) != 0) {
-        SetLastError(OpenErrorCode(errno, utf8));
+        SetLastError(ErrorCodeOf(errno, utf8));
         return -1;
     }
     return 0;
@@ -372,4 +385,183 @@ void Sleep(DWORD milliseconds)
         std::this_thread::yield();
     else
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+// Files
+
+namespace {
+
+struct FileObject {
+    int fd;            // the open descriptor
+    std::string path;  // UTF-8, for error codes and the test seam
+};
+
+std::mutex filesMutex;
+std::set<FileObject*> openFiles;  // handles CreateFileW gave that CloseHandle has not closed
+FileOperationHook fileHook;       // tests: hears each operation and may make it fail
+
+// Tells the test seam about an operation: 0 lets it run, else the system
+// error number it fails with.
+int SeamError(const char* operation, const std::string& path)
+{
+    return fileHook ? fileHook(operation, platform::FromUtf8(path)) : 0;
+}
+
+// Leaves the code of a system error number for GetLastError; FALSE.
+BOOL FailWith(int error, const std::string& path)
+{
+    SetLastError(ErrorCodeOf(error, path));
+    errno = error;
+    return FALSE;
+}
+
+FileObject* OpenFileOf(HANDLE handle)
+{
+    std::lock_guard<std::mutex> lock(filesMutex);
+    auto* file = static_cast<FileObject*>(handle);
+    return openFiles.count(file) ? file : nullptr;
+}
+
+// Writes all of the bytes through interruptions and partial writes; 0, or
+// the system error number, with the bytes written in *done.
+int WriteAll(int fd, const char* data, size_t bytes, size_t* done)
+{
+    for (*done = 0; *done < bytes;) {
+        ssize_t wrote = write(fd, data + *done, bytes - *done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return wrote < 0 ? errno : EIO;
+        *done += static_cast<size_t>(wrote);
+    }
+    return 0;
+}
+
+// Syncs the folder that holds `path`, so that a rename in it reaches the
+// disk; 0 or the system error number.
+int SyncFolder(const std::string& path)
+{
+    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::string folder = parent.empty() ? std::string(".") : parent.string();
+    int error = SeamError("sync folder", folder);
+    int fd = error ? -1 : open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (!error && fd < 0)
+        error = errno;
+    if (fd >= 0 && fsync(fd) != 0)
+        error = errno;
+    if (fd >= 0)
+        close(fd);
+    return error;
+}
+
+}  // namespace
+
+void SetFileOperationHookForTest(FileOperationHook hook)
+{
+    fileHook = std::move(hook);
+}
+
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, const void*, DWORD creation, DWORD, HANDLE)
+{
+    if (!path || access != GENERIC_WRITE || creation != CREATE_ALWAYS) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string utf8 = platform::ToUtf8(path);
+    int error = SeamError("create", utf8);
+    int fd = error ? -1 : open(utf8.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        FailWith(error ? error : errno, utf8);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto* file = new FileObject{fd, utf8};
+    std::lock_guard<std::mutex> lock(filesMutex);
+    openFiles.insert(file);
+    return file;
+}
+
+// A write the test seam fails writes half of its bytes first, as a disk
+// that fills up part of the way through.
+BOOL WriteFile(HANDLE handle, const void* buffer, DWORD bytes, DWORD* written, void*)
+{
+    if (written)
+        *written = 0;
+    FileObject* file = OpenFileOf(handle);
+    if (!file || (!buffer && bytes)) {
+        SetLastError(file ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    int refused = SeamError("write", file->path);
+    size_t done = 0;
+    int error = WriteAll(file->fd, static_cast<const char*>(buffer), refused ? bytes / 2 : bytes, &done);
+    if (written)
+        *written = static_cast<DWORD>(done);
+    if (error || refused)
+        return FailWith(error ? error : refused, file->path);
+    return TRUE;
+}
+
+BOOL FlushFileBuffers(HANDLE handle)
+{
+    FileObject* file = OpenFileOf(handle);
+    if (!file) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    int error = SeamError("flush", file->path);
+    if (!error && fsync(file->fd) != 0)
+        error = errno;
+    return error ? FailWith(error, file->path) : TRUE;
+}
+
+// The handle is gone afterwards even when closing reports an error.
+BOOL CloseHandle(HANDLE handle)
+{
+    FileObject* file = OpenFileOf(handle);
+    if (!file) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    {
+        std::lock_guard<std::mutex> lock(filesMutex);
+        openFiles.erase(file);
+    }
+    int error = SeamError("close", file->path);
+    if (close(file->fd) != 0 && !error)
+        error = errno;
+    std::string path = file->path;
+    delete file;
+    return error ? FailWith(error, path) : TRUE;
+}
+
+BOOL DeleteFileW(LPCWSTR path)
+{
+    if (!path) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::string utf8 = platform::ToUtf8(path);
+    int error = SeamError("delete", utf8);
+    if (!error && unlink(utf8.c_str()) != 0)
+        error = errno;
+    return error ? FailWith(error, utf8) : TRUE;
+}
+
+// One rename: the target names either its old file or the moved one, never
+// something in between. Write-through then syncs the target's folder; when
+// that fails the move has happened all the same.
+BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags)
+{
+    if (!from || !to || (flags & ~static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::string source = platform::ToUtf8(from), target = platform::ToUtf8(to);
+    int error = SeamError("move", target);
+    unsigned int mode = (flags & MOVEFILE_REPLACE_EXISTING) ? 0 : RENAME_NOREPLACE;
+    if (!error && renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), mode) != 0)
+        error = errno;
+    if (!error && (flags & MOVEFILE_WRITE_THROUGH))
+        error = SyncFolder(target);
+    return error ? FailWith(error, source) : TRUE;
 }

@@ -1,6 +1,6 @@
 // The handheld operating system as the program sees it.
 //
-// Divisions, in order: Types, Errors, Runtime library, Locale, Registry,
+// Divisions, in order: Types, Errors, Runtime library, Files, Locale, Registry,
 // Resources, Windows and messages, Dialogs, Message boxes, Window search,
 // Cursors and timers, Common controls, Shell, Painting, Processes, Internet,
 // Entry.
@@ -85,8 +85,10 @@ struct POINT {
 #define ERROR_INVALID_DATA 13L
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MORE_DATA 234L
+#define ERROR_ALREADY_EXISTS 183L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_BADDB 1009L
 DWORD GetLastError();
@@ -107,6 +109,25 @@ char* _fcvt(double value, int decimals, int* decimalPoint, int* sign);
 // widened through Windows-1252) %c %%. Output is at most 1024 characters.
 int wsprintfW(LPWSTR out, LPCWSTR format, ...);
 void Sleep(DWORD milliseconds);
+
+// Files: a file written whole through a handle, flushed to the disk, and put
+// in another's place by one rename. Failures leave the system's code for
+// GetLastError.
+typedef void* HANDLE;
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
+#define GENERIC_WRITE 0x40000000UL
+#define CREATE_ALWAYS 2
+#define FILE_ATTRIBUTE_NORMAL 0x80
+#define MOVEFILE_REPLACE_EXISTING 0x1
+#define MOVEFILE_WRITE_THROUGH 0x8  // returns once the move is on the disk
+// Only GENERIC_WRITE with CREATE_ALWAYS: the file created or emptied.
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, const void* security, DWORD creation, DWORD flags,
+                   HANDLE templateFile);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytes, DWORD* written, void* overlapped);
+BOOL FlushFileBuffers(HANDLE file);
+BOOL CloseHandle(HANDLE file);
+BOOL DeleteFileW(LPCWSTR path);
+BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags);
 
 // Locale
 #define LOCALE_USER_DEFAULT 0x400

@@ -15,6 +15,16 @@ void SetMessageBoxHookForTest(MessageBoxHook hook);
 // Registry: the first failAfter file writes succeed, later ones fail as on a full disk; -1 turns this off.
 void RegistryFailWritesForTest(int failAfter);
 
+// Files: while a hook is set, CreateFileW, WriteFile, FlushFileBuffers,
+// CloseHandle, DeleteFileW, MoveFileExW and its folder sync first tell it
+// what they are about to do ("create", "write", "flush", "close", "delete",
+// "move", "sync folder") and to which path (a move's target; the folder),
+// in the order they happen. It answers 0 to let the operation run, or a
+// system error number (ENOSPC for a full disk) to make it fail as the
+// system would; a failed write has written half of its bytes.
+using FileOperationHook = std::function<int(const std::string& operation, const std::wstring& path)>;
+void SetFileOperationHookForTest(FileOperationHook hook);
+
 // Internet: 127.0.0.1:fromPort is served by 127.0.0.1:toPort (-1 turns it off); shorter time-outs
 // for the connect, a silence and a whole transfer (0 restores a default).
 void InternetRedirectForTest(int fromPort, int toPort);

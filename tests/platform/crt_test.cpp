@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+#include "platform/testing.h"
 #include "platform/text.h"
 #include "tests/support/temp_home.h"
 
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,6 +80,136 @@ TEST_F(CrtFileTest, FailuresSetErrnoAndLastError)
         EXPECT_EQ(errno, c.error) << c.path;
         EXPECT_EQ(GetLastError(), c.code) << c.path;
     }
+}
+
+// Files written through handles: the whole text, flushed, then moved over
+// another file by one rename with the folder synced, in that order.
+class CrtHandleTest : public TempHomeTest {
+protected:
+    void TearDown() override
+    {
+        SetFileOperationHookForTest(nullptr);
+        TempHomeTest::TearDown();
+    }
+    std::wstring Wide(const std::string& name) { return platform::FromUtf8(home + "/" + name); }
+    // Writes `pieces` to a new file `name`; FALSE at the first failed step.
+    BOOL WriteWhole(const std::string& name, const std::vector<std::string>& pieces)
+    {
+        HANDLE file = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return FALSE;
+        BOOL ok = TRUE;
+        for (const std::string& piece : pieces) {
+            DWORD written = 0;
+            ok = ok && ::WriteFile(file, piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr);
+            EXPECT_TRUE(!ok || written == piece.size());
+        }
+        ok = ok && FlushFileBuffers(file);
+        DWORD error = GetLastError();
+        BOOL closed = CloseHandle(file);
+        if (ok)
+            return closed;
+        SetLastError(error);
+        return FALSE;
+    }
+};
+
+TEST_F(CrtHandleTest, WholeFileFlushedThenMovedOverTheOldOne)
+{
+    WriteFile("data/Standings.dat", "old");
+    std::vector<std::string> order;
+    SetFileOperationHookForTest([&](const std::string& operation, const std::wstring& path) {
+        order.push_back(operation + " " + platform::ToUtf8(path).substr(home.size()));
+        return 0;
+    });
+    ASSERT_TRUE(WriteWhole("data/Standings.dat.part", {"new ", std::string(3, '\0'), "text\r\n"}));
+    ASSERT_TRUE(MoveFileExW(Wide("data/Standings.dat.part").c_str(), Wide("data/Standings.dat").c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_EQ(ReadFile(home + "/data/Standings.dat"), "new " + std::string(3, '\0') + "text\r\n");
+    EXPECT_FALSE(std::filesystem::exists(home + "/data/Standings.dat.part"));
+    EXPECT_EQ(order, (std::vector<std::string>{"create /data/Standings.dat.part", "write /data/Standings.dat.part",
+                                               "write /data/Standings.dat.part", "write /data/Standings.dat.part",
+                                               "flush /data/Standings.dat.part", "close /data/Standings.dat.part",
+                                               "move /data/Standings.dat", "sync folder /data"}));
+
+    // Without write-through no folder sync; without replacing, an existing
+    // target stays and so does the source.
+    order.clear();
+    WriteFile("data/other", "other");
+    ASSERT_TRUE(MoveFileExW(Wide("data/other").c_str(), Wide("data/moved").c_str(), 0));
+    EXPECT_EQ(order, (std::vector<std::string>{"move /data/moved"}));
+    WriteFile("data/other", "again");
+    EXPECT_FALSE(MoveFileExW(Wide("data/other").c_str(), Wide("data/moved").c_str(), MOVEFILE_WRITE_THROUGH));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(ReadFile(home + "/data/moved"), "other");
+    EXPECT_EQ(ReadFile(home + "/data/other"), "again");
+    ASSERT_TRUE(DeleteFileW(Wide("data/other").c_str()));
+    EXPECT_FALSE(std::filesystem::exists(home + "/data/other"));
+}
+
+// Each step can fail with the system's code; a failed write has written
+// part of its bytes, a failed close still lets the handle go.
+TEST_F(CrtHandleTest, FailuresLeaveTheSystemsCode)
+{
+    struct Case {
+        const char* step;
+        int error;
+        DWORD code;
+        const char* left;  // what the file holds afterwards
+    };
+    const Case cases[] = {
+        {"create", EACCES, ERROR_ACCESS_DENIED, nullptr},
+        {"write", ENOSPC, ERROR_DISK_FULL, "abcdefgh1234"},
+        {"write", EIO, 31, "abcdefgh1234"},
+        {"flush", EIO, 31, "abcdefgh12345678"},
+        {"close", EDQUOT, ERROR_DISK_FULL, "abcdefgh12345678"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.step) + " " + std::to_string(c.error));
+        int writes = 0;
+        SetFileOperationHookForTest([&](const std::string& operation, const std::wstring&) {
+            bool second = operation == "write" && ++writes == 2;  // the first write goes through
+            return operation == c.step && (operation != "write" || second) ? c.error : 0;
+        });
+        std::filesystem::remove(home + "/file");
+        SetLastError(0);
+        EXPECT_FALSE(WriteWhole("file", {"abcdefgh", "12345678"}));
+        EXPECT_EQ(GetLastError(), c.code);
+        EXPECT_EQ(std::filesystem::exists(home + "/file"), c.left != nullptr);
+        if (c.left) {
+            EXPECT_EQ(ReadFile(home + "/file"), c.left);
+        }
+    }
+    SetFileOperationHookForTest([](const std::string& operation, const std::wstring&) {
+        return operation == "move" ? EXDEV : 0;
+    });
+    WriteFile("old", "old");
+    WriteFile("new", "new");
+    EXPECT_FALSE(MoveFileExW(Wide("new").c_str(), Wide("old").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), 31u);
+    EXPECT_EQ(ReadFile(home + "/old"), "old");
+    SetFileOperationHookForTest(nullptr);
+
+    // Real failures: a missing folder or file, bad arguments, a stale handle.
+    HANDLE missing = CreateFileW(Wide("nodir/file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_EQ(missing, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(MoveFileExW(Wide("absent").c_str(), Wide("old").c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(DeleteFileW(Wide("absent").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(CreateFileW(Wide("file").c_str(), GENERIC_WRITE, 0, nullptr, 3 /* OPEN_EXISTING */, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    HANDLE file = CreateFileW(Wide("file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(file));
+    DWORD written = 7;
+    EXPECT_FALSE(::WriteFile(file, "x", 1, &written, nullptr));
+    EXPECT_EQ(written, 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(CloseHandle(file));
+    EXPECT_FALSE(FlushFileBuffers(nullptr));
 }
 
 TEST(CrtWcstokTest, RunsOfDelimitersCountAsOneAndStateIsPerThread)
