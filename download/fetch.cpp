@@ -2,6 +2,7 @@
 
 #include "app/resources/resource.h"
 #include "app/startup.h"
+#include "download/file_checks.h"
 
 #include <cwchar>
 #include <initializer_list>
@@ -19,6 +20,9 @@ constexpr DWORD kPieceBytes = 1024;
 // Far larger than any season file: a body beyond this is refused rather
 // than allowed to fill the disk.
 constexpr long kLargestBody = 4 * 1024 * 1024;
+// The label of a body that arrived whole but is not a file of its kind
+// that the program can use: a sign-in page, another season's schedule.
+const WCHAR kUnusableLabel[] = L"Invalid File";
 
 HINTERNET g_session = nullptr;     // InternetOpenW
 HINTERNET g_connection = nullptr;  // InternetConnectW
@@ -75,6 +79,7 @@ struct FetchTarget {
     const WCHAR* localPath;   // the local file it replaces
     int shownAtStart;         // status image shown while connecting
     int shownAfterSend;       // status image shown once sent, 0 for no change
+    int (*check)(LPCWSTR path);  // whether a received file is one the program can use
 };
 
 const int kStatusImages[] = {IDC_CONNECTING, IDC_DOWNLOADING_SCHEDULES, IDC_DOWNLOADING_STANDINGS};
@@ -117,9 +122,9 @@ int FailOnStatus()
 }
 
 // Streams the body into `file`; 1 when it arrived whole.
-int ReceiveBody(FILE* file)
+int ReceiveBody(HANDLE file)
 {
-    char piece[kPieceBytes + 1];
+    char piece[kPieceBytes];
     long total = 0;
     for (;;) {
         DWORD count = 0;
@@ -130,13 +135,41 @@ int ReceiveBody(FILE* file)
         total += static_cast<long>(count);
         if (total > kLargestBody)
             return Fail(L"File Too Large", ERROR_HTTP_INVALID_SERVER_RESPONSE);
-        if (std::fwrite(piece, 1, count, file) != count)
-            return Fail(L"File Error", ERROR_WRITE_FAULT);
+        DWORD written = 0;
+        if (!WriteFile(file, piece, count, &written, nullptr))
+            return Fail(L"File Error", static_cast<int>(GetLastError()));
     }
 }
 
-// Fetches one file: connect, request, send, then the body into a
-// temporary file beside the local one, which replaces it only at the end.
+// Receives the body into a temporary file beside the local one, flushes it
+// to the disk and checks it, then renames it over the local file and syncs
+// the folder: a power cut leaves the old file or the new one, whole. On
+// failure the local file is untouched and the temporary one removed.
+int StoreBody(const FetchTarget& target)
+{
+    WCHAR partPath[kPathChars + 16];
+    wsprintfW(partPath, L"%s.part", target.localPath);
+    HANDLE file = CreateFileW(partPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return Fail(L"File Error", static_cast<int>(GetLastError()));
+    int stored = ReceiveBody(file);
+    CloseInternetHandles();
+    if (stored && !FlushFileBuffers(file))
+        stored = Fail(L"File Error", static_cast<int>(GetLastError()));
+    if (!CloseHandle(file) && stored)
+        stored = Fail(L"File Error", static_cast<int>(GetLastError()));
+    if (stored && !target.check(partPath))
+        stored = Fail(kUnusableLabel, ERROR_HTTP_INVALID_SERVER_RESPONSE);
+    if (stored && !MoveFileExW(partPath, target.localPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        stored = Fail(L"File Error", static_cast<int>(GetLastError()));
+    if (!stored)
+        DeleteFileW(partPath);
+    return stored;
+}
+
+// Fetches one file: connect, request, send, then the body stored in the
+// local file's place. The image for "sent" shows as soon as the send has
+// succeeded, whatever status the server then answers.
 int Fetch(HWND dialog, const FetchTarget& target)
 {
     ShowStatusImage(dialog, target.shownAtStart);
@@ -150,36 +183,25 @@ int Fetch(HWND dialog, const FetchTarget& target)
         return Fail(L"Open Request Error", static_cast<int>(GetLastError()));
     if (!HttpSendRequestW(g_request, nullptr, 0, nullptr, 0))
         return Fail(L"Send Request Error", static_cast<int>(GetLastError()));
-    if (!FailOnStatus())
-        return 0;
     if (target.shownAfterSend)
         ShowStatusImage(dialog, target.shownAfterSend);
-    WCHAR partPath[kPathChars + 16];
-    wsprintfW(partPath, L"%s.part", target.localPath);
-    FILE* file = _wfopen(partPath, L"w");
-    if (!file)
-        return Fail(L"File Error", static_cast<int>(GetLastError()));
-    int received = ReceiveBody(file);
-    CloseInternetHandles();
-    if (std::fclose(file) != 0 && received)
-        received = Fail(L"File Error", ERROR_WRITE_FAULT);
-    if (received && _wrename(partPath, target.localPath) != 0)
-        received = Fail(L"File Error", static_cast<int>(GetLastError()));
-    if (!received)
-        _wremove(partPath);
-    return received;
+    if (!FailOnStatus())
+        return 0;
+    return StoreBody(target);
 }
 
 }  // namespace
 
 int FetchStandings(HWND dialog)
 {
-    return Fetch(dialog, {L"/sports/football/2003/Standings.dat", g_standingsPath, IDC_CONNECTING, IDC_DOWNLOADING_STANDINGS});
+    return Fetch(dialog, {L"/sports/football/2003/Standings.dat", g_standingsPath, IDC_CONNECTING, IDC_DOWNLOADING_STANDINGS,
+                          CheckStandingsFile});
 }
 
 int FetchSchedule(HWND dialog)
 {
-    return Fetch(dialog, {L"/sports/football/2003/Schedule.dat", g_schedulePath, IDC_DOWNLOADING_SCHEDULES, 0});
+    return Fetch(dialog, {L"/sports/football/2003/Schedule.dat", g_schedulePath, IDC_DOWNLOADING_SCHEDULES, 0,
+                          CheckScheduleFile});
 }
 
 void CloseInternetHandles()

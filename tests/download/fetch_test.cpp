@@ -42,33 +42,104 @@ protected:
     }
 };
 
+// Lines past the ones the loaders read may hold anything: the bytes are
+// stored exactly, through whole and partial 1024-byte pieces.
 TEST_F(FetchTest, BodiesAreStoredExactlyAsReceived)
 {
-    const std::string bodies[] = {
-        "", Pattern(1024), Pattern(1023), Pattern(1025), Pattern(40000),
-        "100% %s %d %n %%\r\nNew England,14,2\r\n", std::string(5, '\0') + "after zero bytes",
+    const std::string standings = ReadFile(SourcePath("season/2003/Standings.dat"));
+    const std::string schedule = ReadFile(SourcePath("season/2003/Schedule.dat"));
+    const std::string tails[] = {
+        "", Pattern(1024 - standings.size()), Pattern(1023 - standings.size()), Pattern(1025 - standings.size()),
+        Pattern(40000), "100% %s %d %n %%\r\nNew England,14,2\r\n", std::string(5, '\0') + "after zero bytes",
     };
-    for (const std::string& body : bodies) {
-        SCOPED_TRACE(body.size());
-        HttpServer server(Bodies{{kStandingsPath, body}, {kSchedulePath, body + "schedule"}});
+    for (const std::string& tail : tails) {
+        SCOPED_TRACE(standings.size() + tail.size());
+        HttpServer server(Bodies{{kStandingsPath, standings + tail}, {kSchedulePath, schedule + tail}});
         Serve(server.port);
         EXPECT_EQ(FetchStandings(nullptr), 1);
-        EXPECT_TRUE(Standings() == body) << Standings().size() << " bytes stored";
+        EXPECT_TRUE(Standings() == standings + tail) << Standings().size() << " bytes stored";
         EXPECT_EQ(server.lastPath, kStandingsPath);
         EXPECT_EQ(server.Seen("User-Agent"), "Ravelock");
         EXPECT_EQ(server.Seen("Cache-Control"), "no-cache");
         EXPECT_EQ(FetchSchedule(nullptr), 1);
-        EXPECT_TRUE(ReadFile(installDir + "/Schedule.dat") == body + "schedule");
+        EXPECT_TRUE(ReadFile(installDir + "/Schedule.dat") == schedule + tail);
         EXPECT_FALSE(PartLeft());
     }
     // Nothing is held after a fetch: closing twice more is harmless and a
     // new fetch opens its own handles.
     CloseInternetHandles();
     CloseInternetHandles();
-    HttpServer server(Bodies{{kStandingsPath, "again"}});
+    HttpServer server(Bodies{{kStandingsPath, "\"again\"\r\n" + standings.substr(standings.find('\n') + 1)}});
     Serve(server.port);
     EXPECT_EQ(FetchStandings(nullptr), 1);
-    EXPECT_EQ(Standings(), "again");
+    EXPECT_EQ(Standings().substr(0, 9), "\"again\"\r\n");
+}
+
+// Only a file of its kind that the program can use replaces the local one:
+// every form of the season files the loaders read is taken, anything else
+// refused with the old file kept.
+TEST_F(FetchTest, ReceivedFilesAreCheckedBeforeTheyReplaceTheLocalOnes)
+{
+    const std::string standings = ReadFile(SourcePath("season/2003/Standings.dat"));
+    const std::string schedule = ReadFile(SourcePath("season/2003/Schedule.dat"));
+    auto lf = [](std::string text) { std::erase(text, '\r'); return text; };
+    auto edit = [](std::string text, const std::string& from, const std::string& to) {
+        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+        return text;
+    };
+    auto lines = [](const std::string& text, int count) {
+        size_t end = 0;
+        for (int i = 0; i < count; ++i)
+            end = text.find('\n', end) + 1;
+        return text.substr(0, end);
+    };
+    const std::string page = SignInPage();
+    struct Case {
+        const char* name;
+        const char* path;
+        std::string body;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"bundled standings", kStandingsPath, standings, true},
+        {"week-9 standings", kStandingsPath, ReadFile(SourcePath("tests/fixtures/season-2003-week9/Standings.dat")), true},
+        {"standings with LF ends, no last line end", kStandingsPath, lf(standings).substr(0, lf(standings).size() - 1), true},
+        {"standings with extra fields and lines", kStandingsPath, edit(standings, "\r\n", ",x,y\r\n") + "more\r\n", true},
+        {"label followed by other text", kStandingsPath, "\"2003 Final\" as of week 17\r\n" + standings.substr(standings.find('\n') + 1), true},
+        {"standings sign-in page", kStandingsPath, page, false},
+        {"empty standings", kStandingsPath, "", false},
+        {"standings cut in the last team line", kStandingsPath, standings.substr(0, standings.size() - 8), false},
+        {"standings of 31 teams", kStandingsPath, lines(standings, 32), false},
+        {"label not quoted", kStandingsPath, "2003,NFL Standings\r\n" + standings.substr(standings.find('\n') + 1), false},
+        {"team name not quoted", kStandingsPath, edit(standings, "\"Miami\"", "Miami"), false},
+        {"team line of three fields", kStandingsPath, edit(standings, "\"Miami\",10,6,0", "\"Miami\",10,6"), false},
+        {"bundled schedule", kSchedulePath, schedule, true},
+        {"week-9 schedule", kSchedulePath, ReadFile(SourcePath("tests/fixtures/season-2003-week9/Schedule.dat")), true},
+        {"schedule with LF ends", kSchedulePath, lf(schedule), true},
+        {"schedule with extra fields and lines", kSchedulePath, edit(schedule, "\r\n", ",x,y,z\r\n") + "\r\nnotes\r\n", true},
+        {"odd odds", kSchedulePath, edit(edit(schedule, ",-3,", ",N/A,"), ",+3.5,", ",even money,"), true},
+        {"schedule of 2004", kSchedulePath, edit(schedule, "/2003 ", "/2004 "), false},
+        {"schedule sign-in page", kSchedulePath, page, false},
+        {"one line of a page with commas", kSchedulePath, "<meta content=\"a, b, 9/7/2003 13:00\">\r\n" + page, false},
+        {"empty schedule", kSchedulePath, "", false},
+        {"schedule cut in half", kSchedulePath, schedule.substr(0, schedule.size() / 2), false},
+        {"schedule of 31 teams", kSchedulePath, lines(schedule, 31), false},
+        {"last team line without its home flags", kSchedulePath, schedule.substr(0, schedule.size() - 4), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string local = installDir + (c.path == kStandingsPath ? "/Standings.dat" : "/Schedule.dat");
+        const std::string before = ReadFile(local);
+        HttpServer server(Bodies{{c.path, c.body}});
+        Serve(server.port);
+        g_lastErrorText[0] = L'\0';
+        EXPECT_EQ(c.path == kStandingsPath ? FetchStandings(nullptr) : FetchSchedule(nullptr), c.taken ? 1 : 0);
+        EXPECT_TRUE(ReadFile(local) == (c.taken ? c.body : before));
+        EXPECT_EQ(LastError(), c.taken ? "" : "Invalid File 12152\nThe server response could not be parsed.");
+        EXPECT_FALSE(std::filesystem::exists(local + ".part"));
+        EXPECT_EQ(CheckScheduleSeason(g_schedulePath), 1);
+    }
 }
 
 // Every failure leaves the old file and no temporary file behind, ends in

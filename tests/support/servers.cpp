@@ -9,9 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-HttpServer::HttpServer(const Bodies& bodies)
+HttpServer::HttpServer(const Bodies& bodies, const Statuses& statuses)
 {
-    server.Get(".*", [this, bodies](const httplib::Request& request, httplib::Response& response) {
+    server.Get(".*", [this, bodies, statuses](const httplib::Request& request, httplib::Response& response) {
         seen = request.headers;
         lastPath = request.path;
         requests++;
@@ -19,6 +19,8 @@ HttpServer::HttpServer(const Bodies& bodies)
             response.set_content(bodies.at(request.path), "text/plain");
         else
             response.status = 404;
+        if (statuses.contains(request.path))
+            response.status = statuses.at(request.path);
     });
     port = server.bind_to_any_port("127.0.0.1");
     thread = std::thread([this] { server.listen_after_bind(); });
@@ -113,4 +115,14 @@ std::string Pattern(size_t size)
     for (size_t i = 0; i < size; i++)
         text[i] = static_cast<char>(i * 7 + i / 251);
     return text;
+}
+
+std::string SignInPage()
+{
+    return "<!DOCTYPE html>\r\n<html lang=\"en\">\r\n<head><meta charset=\"utf-8\">\r\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\r\n"
+           "<title>Welcome aboard - Wi-Fi</title></head>\r\n<body>\r\n"
+           "<form method=\"post\" action=\"/login\"><p>Accept the terms, then connect.</p>\r\n"
+           "<input type=\"checkbox\" name=\"terms\"> I agree, connect me\r\n"
+           "<button>Connect</button></form>\r\n</body>\r\n</html>\r\n";
 }

@@ -10,11 +10,13 @@
 #include <thread>
 
 using Bodies = std::map<std::string, std::string>;
+using Statuses = std::map<std::string, int>;
 
-// A well-behaved server on a free loopback port: fixed bodies by path, 404
-// otherwise; keeps the headers and path of the last request.
+// A well-behaved server on a free loopback port: fixed bodies by path, with
+// status 200 unless `statuses` gives another, 404 for other paths; keeps the
+// headers and path of the last request.
 struct HttpServer {
-    explicit HttpServer(const Bodies& bodies);
+    explicit HttpServer(const Bodies& bodies, const Statuses& statuses = {});
     ~HttpServer();
     // A header of the last request, once it has been answered.
     std::string Seen(const char* name);
@@ -50,6 +52,9 @@ struct ScriptServer {
 private:
     void Serve(const std::string& reply, End end);
 };
+
+// The page a network with a sign-in page answers every request with.
+std::string SignInPage();
 
 // `size` bytes of a pattern that holds zero bytes and every other value.
 std::string Pattern(size_t size);
