@@ -1,24 +1,96 @@
 // The Download command in the main window: both files fetched from a
-// loopback server, the lists reloaded for the user's selections, and a
-// failure reported in a message box with the main window left as it was.
+// loopback server, the lists reloaded for the user's selections, and every
+// failure reported in a message box with the files on disk and the window
+// left as they were.
 
 #include "app/resources/resource.h"
 #include "app/startup.h"
-#include "download/fetch.h"
 #include "platform/internal.h"
 #include "platform/testing.h"
 #include "tests/support/app_harness.h"
 #include "tests/support/servers.h"
 
+#include <QTimer>
+#include <QWidget>
+
+#include <cerrno>
+#include <filesystem>
+
 namespace {
 
 using Rows = std::vector<std::vector<std::wstring>>;
+
+const char kStandingsPath[] = "/sports/football/2003/Standings.dat";
+const char kSchedulePath[] = "/sports/football/2003/Schedule.dat";
+const std::wstring kUnusable = L"Invalid File 12152\nThe server response could not be parsed.";
 
 struct Message {
     std::wstring text, caption;
     UINT type = 0;
     int count = 0;
 };
+
+// What the main window shows on its pages, as a person would see it.
+struct Pages {
+    Rows standings, team, week, season;
+    std::vector<std::wstring> record;  // the record bar's figures
+    LRESULT teamPick = 0, weekPick = 0;
+    std::wstring title;                // the standings title as last drawn
+};
+
+std::wstring Title(HWND window)
+{
+    const auto& painted = GetDlgItem(window, IDC_STANDINGS_TITLE)->data.painted;
+    return painted.empty() ? L"" : painted.back().text;
+}
+
+Pages Snapshot(HWND window)
+{
+    Pages pages;
+    pages.standings = ListRows(GetDlgItem(window, IDC_STANDINGS_LIST));
+    pages.team = ListRows(GetDlgItem(window, IDC_TEAM_LIST));
+    pages.week = ListRows(GetDlgItem(window, IDC_WEEK_LIST));
+    pages.season = ListRows(GetDlgItem(window, IDC_SEASON_LIST));
+    for (int id = IDC_TOTAL_WINS; id <= IDC_ROAD_TIES; ++id)
+        pages.record.push_back(WindowText(GetDlgItem(window, id)));
+    pages.teamPick = SendMessageW(GetDlgItem(window, IDC_TEAM_PICKER), CB_GETCURSEL, 0, 0);
+    pages.weekPick = SendMessageW(GetDlgItem(window, IDC_WEEK_PICKER), CB_GETCURSEL, 0, 0);
+    pages.title = Title(window);
+    return pages;
+}
+
+void ExpectSamePages(const Pages& now, const Pages& before)
+{
+    EXPECT_EQ(now.standings, before.standings);
+    EXPECT_EQ(now.team, before.team);
+    EXPECT_EQ(now.week, before.week);
+    EXPECT_EQ(now.season, before.season);
+    EXPECT_EQ(now.record, before.record);
+    EXPECT_EQ(now.teamPick, before.teamPick);
+    EXPECT_EQ(now.weekPick, before.weekPick);
+    EXPECT_EQ(now.title, before.title);
+}
+
+// The names of the download dialog's status images that are shown.
+std::string ShownImages()
+{
+    HWND dialog = FindWindowW(nullptr, L"RVL Download");
+    std::string shown;
+    const std::pair<int, const char*> images[] = {{IDC_CONNECTING, "Connecting"},
+                                                  {IDC_DOWNLOADING_STANDINGS, "Downloading Standings"},
+                                                  {IDC_DOWNLOADING_SCHEDULES, "Downloading Schedules"}};
+    for (const auto& [id, name] : images)
+        if (dialog && GetDlgItem(dialog, id)->visible)
+            shown += shown.empty() ? name : std::string(" + ") + name;
+    return shown.empty() ? "none" : shown;
+}
+
+std::string Edited(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
 
 class DownloadTest : public AppTest {
 protected:
@@ -29,22 +101,22 @@ protected:
         InternetTimeoutsForTest(1000, 1000);
         SetMessageBoxHookForTest([this](const std::wstring& text, const std::wstring& caption, UINT type) {
             message = {text, caption, type, message.count + 1};
+            if (onMessage)
+                onMessage();
             return IDOK;
         });
     }
     void TearDown() override
     {
         SetMessageBoxHookForTest(nullptr);
+        SetFileOperationHookForTest(nullptr);
         InternetRedirectForTest(-1, -1);
         InternetTimeoutsForTest(0, 0);
         AppTest::TearDown();
     }
+    static std::string Final(const char* name) { return ReadFile(SourcePath(std::string("season/2003/") + name)); }
     // The final season's files, as the data server would hold them.
-    static Bodies FinalSeason()
-    {
-        return {{"/sports/football/2003/Standings.dat", ReadFile(SourcePath("season/2003/Standings.dat"))},
-                {"/sports/football/2003/Schedule.dat", ReadFile(SourcePath("season/2003/Schedule.dat"))}};
-    }
+    static Bodies FinalSeason() { return {{kStandingsPath, Final("Standings.dat")}, {kSchedulePath, Final("Schedule.dat")}}; }
     // Chooses File > Download and waits until its dialog has come and gone.
     static void Download(HWND window)
     {
@@ -53,13 +125,40 @@ protected:
         EXPECT_TRUE(IsWindowVisible(window));
     }
     static Rows List(HWND window, int id) { return ListRows(GetDlgItem(window, id)); }
+    std::string Installed(const char* name) { return ReadFile(installDir + "/" + name); }
+    // Files of the install directory other than the three data files.
+    std::vector<std::string> Leftovers()
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(installDir))
+            if (entry.path().extension() != ".dat")
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
+    // The file operations on the install directory, in order, with each run
+    // of writes to one file counted once.
+    void RecordFileOperations(std::vector<std::string>& order)
+    {
+        SetFileOperationHookForTest([this, &order](const std::string& operation, const std::wstring& path) {
+            std::wstring dir(installDir.begin(), installDir.end());
+            std::wstring name = path == dir ? L"install" : path.substr(dir.size() + 1);
+            std::string entry = operation + " " + std::string(name.begin(), name.end());
+            if (order.empty() || order.back() != entry || operation != "write")
+                order.push_back(entry);
+            return 0;
+        });
+    }
 
     Message message;
+    std::function<void()> onMessage;  // runs while the message box is up
 };
 
 TEST_F(DownloadTest, SuccessReloadsListsForTheSelectionsTheUserHad)
 {
-    HttpServer server(FinalSeason());
+    // A new season label, which the standings title shows afterwards.
+    Bodies bodies = FinalSeason();
+    bodies[kStandingsPath] = Edited(bodies[kStandingsPath], "\"2003\",", "\"2003 Final\",");
+    HttpServer server(bodies);
     InternetRedirectForTest(80, server.port);
     RunMainWindow([&](HWND window) {
         std::string error;
@@ -68,6 +167,7 @@ TEST_F(DownloadTest, SuccessReloadsListsForTheSelectionsTheUserHad)
         const Rows seasonBefore = List(window, IDC_SEASON_LIST);
         const Rows weekBefore = List(window, IDC_WEEK_LIST);
         EXPECT_NE(List(window, IDC_STANDINGS_LIST)[1], (std::vector<std::wstring>{L"New England", L"14", L"2", L"0", L".875"}));
+        EXPECT_TRUE(WaitUntil([&] { return Title(window) == L" 2003 NFL Standings "; }));
 
         Download(window);
         EXPECT_EQ(server.requests, 2);
@@ -83,48 +183,247 @@ TEST_F(DownloadTest, SuccessReloadsListsForTheSelectionsTheUserHad)
         EXPECT_NE(weekAfter[0][1].find_first_of(L"0123456789"), std::wstring::npos);
         EXPECT_EQ(List(window, IDC_SEASON_LIST), seasonBefore);
         EXPECT_EQ(platform::CursorName(), "none");
+        EXPECT_TRUE(WaitUntil([&] { return Title(window) == L" 2003 Final NFL Standings "; }));
+        EXPECT_EQ(Title(window), L" 2003 Final NFL Standings ");
     });
-    EXPECT_EQ(ReadFile(installDir + "/Schedule.dat"), ReadFile(SourcePath("season/2003/Schedule.dat")));
+    EXPECT_EQ(Installed("Schedule.dat"), Final("Schedule.dat"));
+    EXPECT_EQ(Installed("Standings.dat"), bodies[kStandingsPath]);
 }
 
+// Each file is written, flushed to the disk and closed before it takes the
+// old file's name, and the folder is synced after: a power cut leaves the
+// old file or the new one, whole.
+TEST_F(DownloadTest, EachFileReachesTheDiskBeforeItTakesTheOldName)
+{
+    HttpServer server(FinalSeason());
+    InternetRedirectForTest(80, server.port);
+    std::vector<std::string> order;
+    RecordFileOperations(order);
+    RunMainWindow([&](HWND window) {
+        Download(window);
+        EXPECT_EQ(message.count, 0);
+    });
+    EXPECT_EQ(order, (std::vector<std::string>{
+                         "create Standings.dat.part", "write Standings.dat.part", "flush Standings.dat.part",
+                         "close Standings.dat.part", "move Standings.dat", "sync folder install",
+                         "create Schedule.dat.part", "write Schedule.dat.part", "flush Schedule.dat.part",
+                         "close Schedule.dat.part", "move Schedule.dat", "sync folder install"}));
+    EXPECT_EQ(Installed("Schedule.dat"), Final("Schedule.dat"));
+    EXPECT_EQ(Installed("Standings.dat"), Final("Standings.dat"));
+}
+
+// Every way a download can fail: the message box says which step failed
+// and why; the schedule on disk stays byte for byte, the standings too
+// unless they had already been stored whole, no temporary file is left,
+// the pages show what they showed, and the next start opens the window.
+TEST_F(DownloadTest, FailuresKeepTheFilesAndTheWindowAsTheyWere)
+{
+    const std::string standings = Final("Standings.dat"), schedule = Final("Schedule.dat");
+    struct Fault {
+        const char* operation;  // the file operation that fails, or none
+        int nth;                // its occurrence on the file
+        const wchar_t* file;    // the file's name
+        int error;              // the system error it fails with
+    };
+    struct Case {
+        const char* name;
+        std::string standings, schedule;  // the bodies served
+        Statuses statuses;
+        Fault fault;
+        std::wstring message;
+        bool standingsStored;  // the standings fetch had succeeded
+    };
+    const Fault none = {nullptr, 0, L"", 0};
+    const Case cases[] = {
+        {"sign-in page as the standings", SignInPage(), SignInPage(), {}, none, kUnusable, false},
+        {"sign-in page as the schedule", standings, SignInPage(), {}, none, kUnusable, true},
+        {"schedule of 2004", standings, Edited(schedule, "/2003 ", "/2004 "), {}, none, kUnusable, true},
+        {"empty standings", "", schedule, {}, none, kUnusable, false},
+        {"empty schedule", standings, "", {}, none, kUnusable, true},
+        {"standings cut short", standings.substr(0, 300), schedule, {}, none, kUnusable, false},
+        {"schedule cut short", standings, schedule.substr(0, schedule.size() * 2 / 3), {}, none, kUnusable, true},
+        {"no content", standings, schedule, {{kStandingsPath, 204}}, none, L"Server Refused 204\nNo Content", false},
+        {"moved", standings, schedule, {{kStandingsPath, 301}}, none, L"Server Refused 301\nMoved Permanently", false},
+        {"standings not found", standings, schedule, {{kStandingsPath, 404}}, none, L"Server Refused 404\nNot Found", false},
+        {"schedule not found", standings, schedule, {{kSchedulePath, 404}}, none, L"Server Refused 404\nNot Found", true},
+        {"server error", standings, schedule, {{kSchedulePath, 500}}, none,
+         L"Server Refused 500\nInternal Server Error", true},
+        {"disk full on the schedule's third piece", standings, schedule, {}, {"write", 3, L"Schedule.dat.part", ENOSPC},
+         L"File Error 112\nError", true},
+        {"short write of the standings", standings, schedule, {}, {"write", 1, L"Standings.dat.part", EIO},
+         L"File Error 31\nError", false},
+        {"no room for the temporary file", standings, schedule, {}, {"create", 1, L"Standings.dat.part", EACCES},
+         L"File Error 5\nError", false},
+        {"flush fails", standings, schedule, {}, {"flush", 1, L"Schedule.dat.part", EIO}, L"File Error 31\nError", true},
+        {"close fails", standings, schedule, {}, {"close", 1, L"Standings.dat.part", EDQUOT}, L"File Error 112\nError",
+         false},
+        {"rename fails", standings, schedule, {}, {"move", 1, L"Schedule.dat", EACCES}, L"File Error 5\nError", true},
+    };
+    const std::string scheduleBefore = Installed("Schedule.dat");
+    Pages before;
+    RunMainWindow([&](HWND window) {
+        EXPECT_TRUE(WaitUntil([&] { return !Title(window).empty(); }));
+        before = Snapshot(window);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            HttpServer server(Bodies{{kStandingsPath, c.standings}, {kSchedulePath, c.schedule}}, c.statuses);
+            InternetRedirectForTest(80, server.port);
+            int seen = 0;
+            SetFileOperationHookForTest([&](const std::string& operation, const std::wstring& path) {
+                bool match = c.fault.operation && operation == c.fault.operation && path.ends_with(std::wstring(L"/") + c.fault.file);
+                return match && ++seen == c.fault.nth ? c.fault.error : 0;
+            });
+            const std::string standingsBefore = Installed("Standings.dat");
+            const int shown = message.count;
+            Download(window);
+            EXPECT_EQ(message.count, shown + 1);
+            EXPECT_EQ(message.text, c.message);
+            EXPECT_EQ(message.caption, L"Corvale");
+            EXPECT_EQ(message.type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+            EXPECT_TRUE(Installed("Schedule.dat") == scheduleBefore);
+            EXPECT_TRUE(Installed("Standings.dat") == (c.standingsStored ? standings : standingsBefore));
+            EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+            ExpectSamePages(Snapshot(window), before);
+            EXPECT_EQ(platform::CursorName(), "none");
+            EXPECT_EQ(CheckScheduleSeason(g_schedulePath), 1);
+            SetFileOperationHookForTest(nullptr);
+        }
+    });
+    // The next start: the kept schedule, and the standings stored whole
+    // before a refused schedule.
+    RunMainWindow([&](HWND window) {
+        const Pages after = Snapshot(window);
+        EXPECT_EQ(after.team, before.team);
+        EXPECT_EQ(after.week, before.week);
+        EXPECT_EQ(after.standings[1], (std::vector<std::wstring>{L"New England", L"14", L"2", L"0", L".875"}));
+    });
+}
+
+// A server that cannot be reached: the message names the step and the
+// system's reason, as for any failure.
 TEST_F(DownloadTest, UnreachableServerShowsTheErrorAndKeepsTheWindowAsItWas)
 {
     int port = 0;
     int bound = Listener(false, &port);
     InternetRedirectForTest(80, port);
-    const std::string scheduleBefore = ReadFile(installDir + "/Schedule.dat");
+    const std::string scheduleBefore = Installed("Schedule.dat");
     RunMainWindow([&](HWND window) {
-        const Rows standings = List(window, IDC_STANDINGS_LIST), team = List(window, IDC_TEAM_LIST);
+        const Pages before = Snapshot(window);
         Download(window);
         EXPECT_EQ(message.count, 1);
         EXPECT_EQ(message.text, L"Send Request Error 12029\nThe attempt to connect to the server failed.");
-        EXPECT_EQ(message.caption, L"Corvale");
-        EXPECT_EQ(message.type, static_cast<UINT>(MB_OK | MB_ICONERROR));
-        EXPECT_EQ(List(window, IDC_STANDINGS_LIST), standings);
-        EXPECT_EQ(List(window, IDC_TEAM_LIST), team);
-        EXPECT_EQ(platform::CursorName(), "none");
+        ExpectSamePages(Snapshot(window), before);
     });
     close(bound);
-    EXPECT_EQ(ReadFile(installDir + "/Schedule.dat"), scheduleBefore);
+    EXPECT_EQ(Installed("Schedule.dat"), scheduleBefore);
 }
 
-// The standings arrive, the schedule is refused: the new standings wait on
-// disk for the next start, the window keeps what it showed.
-TEST_F(DownloadTest, RefusedScheduleAfterNewStandings)
+// The failure message box belongs to the main window, which stays shown
+// behind it.
+TEST_F(DownloadTest, FailureMessageIsOwnedByTheMainWindow)
 {
-    Bodies bodies = FinalSeason();
-    bodies.erase("/sports/football/2003/Schedule.dat");
-    HttpServer server(bodies);
+    SetMessageBoxHookForTest(nullptr);
+    HttpServer server(Bodies{{kStandingsPath, SignInPage()}});
     InternetRedirectForTest(80, server.port);
-    const std::string scheduleBefore = ReadFile(installDir + "/Schedule.dat");
     RunMainWindow([&](HWND window) {
-        const Rows standings = List(window, IDC_STANDINGS_LIST);
+        std::wstring text;
+        QWidget* owner = nullptr;
+        bool mainShown = false;
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (WindowObject* box : platform::TopLevelWindows()) {
+                if (box->kind != WindowKind::MessageBox || box->ended)
+                    continue;
+                text = box->messageText;
+                owner = box->widget->parentWidget();
+                mainShown = IsWindowVisible(window);
+                std::string error;
+                platform::PostUserInput(box, "close", {}, error);
+            }
+        });
+        poll.start();
         Download(window);
-        EXPECT_EQ(message.text, L"Server Refused 404\nNot Found");
-        EXPECT_EQ(List(window, IDC_STANDINGS_LIST), standings);
+        EXPECT_EQ(text, kUnusable);
+        EXPECT_EQ(owner, window->widget);
+        EXPECT_TRUE(mainShown);
     });
-    EXPECT_EQ(ReadFile(installDir + "/Standings.dat"), ReadFile(SourcePath("season/2003/Standings.dat")));
-    EXPECT_EQ(ReadFile(installDir + "/Schedule.dat"), scheduleBefore);
+}
+
+// Connecting shows until the request is sent; the standings image from
+// then on, even when the server refuses; the schedule image throughout
+// the schedule's fetch.
+TEST_F(DownloadTest, StatusImagesShowEachStepAsItHappens)
+{
+    struct Case {
+        const char* name;
+        bool reachable;
+        Statuses statuses;
+        std::vector<std::string> seen;  // moment: images shown
+    };
+    const Case cases[] = {
+        {"both files", true, {}, {"standings stored: Downloading Standings", "schedule stored: Downloading Schedules"}},
+        {"no server", false, {}, {"message: Connecting"}},
+        {"standings refused", true, {{kStandingsPath, 404}}, {"message: Downloading Standings"}},
+        {"schedule refused", true, {{kSchedulePath, 404}},
+         {"standings stored: Downloading Standings", "message: Downloading Schedules"}},
+    };
+    int unreachablePort = 0;
+    int bound = Listener(false, &unreachablePort);
+    RunMainWindow([&](HWND window) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            HttpServer server(FinalSeason(), c.statuses);
+            InternetRedirectForTest(80, c.reachable ? server.port : unreachablePort);
+            std::vector<std::string> seen;
+            SetFileOperationHookForTest([&](const std::string& operation, const std::wstring& path) {
+                if (operation == "create")
+                    seen.push_back((path.ends_with(L"Standings.dat.part") ? "standings stored: " : "schedule stored: ") +
+                                   ShownImages());
+                return 0;
+            });
+            onMessage = [&] { seen.push_back("message: " + ShownImages()); };
+            Download(window);
+            EXPECT_EQ(seen, c.seen);
+        }
+    });
+    close(bound);
+}
+
+// The largest body taken is 4 MiB: a schedule padded to exactly that is
+// stored and shown, one byte more is refused.
+TEST_F(DownloadTest, BodyOf4MiBIsKeptOneByteMoreRefused)
+{
+    const std::string schedule = Final("Schedule.dat");
+    const size_t limit = 4 * 1024 * 1024;
+    std::string padded = schedule;
+    while (padded.size() < limit)
+        padded += "padding after the team lines, which the table never reads\r\n";
+    padded.resize(limit);
+    Bodies bodies = FinalSeason();
+    bodies[kSchedulePath] = padded;
+    RunMainWindow([&](HWND window) {
+        const Rows teamBefore = List(window, IDC_TEAM_LIST);
+        {
+            HttpServer server(bodies);
+            InternetRedirectForTest(80, server.port);
+            Download(window);
+        }
+        EXPECT_EQ(message.count, 0);
+        EXPECT_TRUE(Installed("Schedule.dat") == padded);
+        EXPECT_NE(List(window, IDC_TEAM_LIST), teamBefore);  // the final scores
+
+        bodies[kSchedulePath] = padded + "\n";
+        const Pages before = Snapshot(window);
+        HttpServer server(bodies);
+        InternetRedirectForTest(80, server.port);
+        Download(window);
+        EXPECT_EQ(message.count, 1);
+        EXPECT_EQ(message.text, L"File Too Large 12152\nThe server response could not be parsed.");
+        ExpectSamePages(Snapshot(window), before);
+    });
+    EXPECT_TRUE(Installed("Schedule.dat") == padded);
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
 }
 
 TEST_F(DownloadTest, CancelBeforeTheTransferFetchesNothing)
@@ -139,33 +438,6 @@ TEST_F(DownloadTest, CancelBeforeTheTransferFetchesNothing)
         EXPECT_TRUE(IsWindowVisible(window));
     });
     EXPECT_EQ(server.requests, 0);
-}
-
-// Each fetch shows exactly one status image: connecting, then downloading
-// standings once sent; downloading schedules throughout the schedule.
-TEST_F(DownloadTest, StatusImagesFollowTheFetches)
-{
-    HttpServer server(FinalSeason());
-    InternetRedirectForTest(80, server.port);
-    RunMainWindow([&](HWND window) {
-        std::vector<std::vector<bool>> shown;
-        auto images = [&](HWND dialog) {
-            std::vector<bool> visible;
-            for (int id : {IDC_CONNECTING, IDC_DOWNLOADING_SCHEDULES, IDC_DOWNLOADING_STANDINGS})
-                visible.push_back(IsWindowVisible(GetDlgItem(dialog, id)));
-            shown.push_back(visible);
-        };
-        RunInsideDialog(window, IDM_DOWNLOAD, L"RVL Download", [&](HWND dialog) {
-            KillTimer(dialog, 1);  // the test runs the fetches itself
-            images(dialog);
-            EXPECT_EQ(FetchStandings(dialog), 1);
-            images(dialog);
-            EXPECT_EQ(FetchSchedule(dialog), 1);
-            images(dialog);
-            SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-        });
-        EXPECT_EQ(shown, (std::vector<std::vector<bool>>{{false, false, false}, {false, false, true}, {false, true, false}}));
-    });
 }
 
 }  // namespace
