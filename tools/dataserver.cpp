@@ -4,6 +4,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -20,13 +21,14 @@
 
 namespace {
 
-const char kHelp[] = R"(usage: corvale-dataserver --root DIR [--port N]
+const char kHelp[] = R"(usage: corvale-dataserver --root DIR [--port N] [--stall SECONDS]
 
 Serves DIR/Standings.dat and DIR/Schedule.dat, read afresh at each request,
 as /sports/football/2003/Standings.dat and /sports/football/2003/Schedule.dat
 on 127.0.0.1 (port 80 unless --port; 0 takes any free port). Every other
-path is 404. Prints "serving DIR on 127.0.0.1:PORT" once listening; stops on
-SIGINT or SIGTERM.
+path is 404. With --stall, holds each request SECONDS (0 to 3600) before
+answering, as a slow network would. Prints "serving DIR on 127.0.0.1:PORT"
+once listening; stops on SIGINT or SIGTERM.
 Exit status: 0 stopped, 1 cannot listen, 2 bad arguments.
 )";
 
@@ -49,6 +51,16 @@ int ParsePort(const char* text)
     return static_cast<int>(port);
 }
 
+std::atomic<bool> g_stopping{false};  // a stop signal came
+
+// Holds a request `seconds`, or until the server stops.
+void Stall(int seconds)
+{
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!g_stopping && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
 // Sends a data file as it is on disk; 404 when it cannot be read.
 void ServeFile(const std::string& root, const httplib::Request& request, httplib::Response& response)
 {
@@ -67,18 +79,21 @@ int main(int argc, char** argv)
 {
     std::string root;
     int port = 80;
+    int stall = 0;
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kHelp, stdout);
             return 0;
         }
-        if ((arg != "--root" && arg != "--port") || i + 1 == argc)
+        if ((arg != "--root" && arg != "--port" && arg != "--stall") || i + 1 == argc)
             return Usage(("unexpected argument: " + arg).c_str());
         const char* value = argv[++i];
         if (arg == "--root")
             root = value;
-        else if ((port = ParsePort(value)) < 0)
+        else if (arg == "--stall" && ((stall = ParsePort(value)) < 0 || stall > 3600))
+            return Usage("--stall takes a number of seconds from 0 to 3600");
+        else if (arg == "--port" && (port = ParsePort(value)) < 0)
             return Usage("--port takes a number from 0 to 65535");
     }
     if (root.empty())
@@ -96,7 +111,10 @@ int main(int argc, char** argv)
 
     httplib::Server server;
     server.Get(R"(/sports/football/2003/(Standings|Schedule)\.dat)",
-               [&root](const httplib::Request& request, httplib::Response& response) { ServeFile(root, request, response); });
+               [&root, stall](const httplib::Request& request, httplib::Response& response) {
+                   Stall(stall);
+                   ServeFile(root, request, response);
+               });
     errno = 0;
     int bound = port ? (server.bind_to_port(kHost, port) ? port : -1) : server.bind_to_any_port(kHost);
     if (bound <= 0) {
@@ -108,6 +126,7 @@ int main(int argc, char** argv)
     std::thread([&server, stopSignals] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
+        g_stopping = true;
         while (!server.is_running())  // a stop before listening starts would be lost
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         server.stop();

@@ -2,6 +2,7 @@
 #include "platform/testing.h"
 #include "tests/support/temp_home.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +36,7 @@ protected:
         WriteFile("season/Schedule.dat", schedule);
         WriteFile("season/Secret.dat", "not served");
         // The shell prints its pid and becomes `timeout`, which runs the server and passes SIGTERM on.
-        server = popen(("echo $$; exec timeout 60 " + kServer + " --root '" + root + "' --port 0").c_str(), "r");
+        server = popen(("echo $$; exec timeout 60 " + kServer + " --root '" + root + "' --port 0 " + Extra()).c_str(), "r");
         char line[512] = "";
         pid = std::atoi(fgets(line, sizeof line, server) ? line : "0");
         const std::string serving = fgets(line, sizeof line, server) ? line : "";
@@ -43,6 +44,7 @@ protected:
         ASSERT_TRUE(pid > 0 && serving.starts_with(prefix)) << serving;
         InternetRedirectForTest(80, std::stoi(serving.substr(prefix.size())));
     }
+    virtual std::string Extra() { return ""; }  // more arguments for the server
     void TearDown() override
     {
         InternetRedirectForTest(-1, -1);
@@ -93,10 +95,24 @@ TEST_F(DataServerTest, ServesTheTwoFilesFreshAndNothingElse)
     EXPECT_EQ(Get(kPath + "Schedule.dat").substr(0, 4), "404 ");
 }
 
+// --stall holds every request: a slow network to try the program against.
+class StallingDataServerTest : public DataServerTest {
+protected:
+    std::string Extra() override { return "--stall 1"; }
+};
+
+TEST_F(StallingDataServerTest, AnswersOnlyAfterItsStall)
+{
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Get(kPath + "Schedule.dat") == "200 " + schedule);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+}
+
 TEST(DataServerArguments, BadArgumentsExit2AndABusyPort1)
 {
     for (const char* args : {"", "--root", "--port 8080", "--root /tmp --port http", "--root /tmp --port 70000",
-                             "--root /tmp --port -1", "--root /nonexistent/season", "--root /tmp --verbose"})
+                             "--root /tmp --port -1", "--root /nonexistent/season", "--root /tmp --verbose",
+                             "--root /tmp --stall 3601", "--root /tmp --stall soon", "--root /tmp --stall"})
         EXPECT_EQ(ExitStatus(args), 2) << args;
     EXPECT_EQ(ExitStatus("--help"), 0);
 
