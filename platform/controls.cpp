@@ -282,6 +282,13 @@ protected:
         QTableView::showEvent(event);
     }
 
+    // Focus marks no cell as current: the keys scroll the list, they do not
+    // move through its cells.
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QAbstractScrollArea::focusInEvent(event);
+    }
+
     // Arrows, the page keys, Home and End scroll the list; nothing is
     // selected by them.
     void keyPressEvent(QKeyEvent* event) override
