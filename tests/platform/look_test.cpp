@@ -58,21 +58,19 @@ Ring RingAround(const QImage& shot, HWND window, HWND control)
                 return false;
         return true;
     };
+    auto sample = [&](int x, int y) {
+        if (!onBackground({x, y}))
+            return;
+        ++ring.sampled;
+        ring.notWhite += shot.pixel(x, y) != qRgb(255, 255, 255);
+    };
     for (int x = own.left(); x <= own.right(); ++x) {
-        for (int y : {own.top(), own.bottom()}) {
-            if (!onBackground({x, y}))
-                continue;
-            ++ring.sampled;
-            ring.notWhite += shot.pixel(x, y) != qRgb(255, 255, 255);
-        }
+        sample(x, own.top());
+        sample(x, own.bottom());
     }
     for (int y = own.top(); y <= own.bottom(); ++y) {
-        for (int x : {own.left(), own.right()}) {
-            if (!onBackground({x, y}))
-                continue;
-            ++ring.sampled;
-            ring.notWhite += shot.pixel(x, y) != qRgb(255, 255, 255);
-        }
+        sample(own.left(), y);
+        sample(own.right(), y);
     }
     return ring;
 }
