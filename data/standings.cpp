@@ -3,6 +3,7 @@
 #include "app/resources/resource.h"
 #include "data/datafile.h"
 
+#include <cmath>
 #include <cwchar>
 
 WCHAR g_seasonLabel[kSeasonLabelChars];
@@ -44,29 +45,17 @@ void FormatWinningPercentage(double wins, double losses, double ties, WCHAR* tex
         std::wcscpy(text, L".000");
         return;
     }
-    double fraction = (wins + ties * 0.5) / games;
-    // Records with negative counts are not records; keep the text in range.
-    if (!(fraction >= 0))
-        fraction = 0;
-    if (fraction > 1)
-        fraction = 1;
-    int point = 0;
-    int sign = 0;
-    const char* digits = _fcvt(fraction, 3, &point, &sign);
-    if (point >= 1) {
+    // Thousandths rounded half up in decimal. For whole counts (2W + T) * 1000
+    // and 2G are exact, so a halfway value such as 1.5 / 40 = .0375 divides to
+    // exactly 37.5 instead of a binary fraction just under it. Records with
+    // negative counts are not records: the text stays within .000 and 1000.
+    double thousandths = std::floor((2 * wins + ties) * 1000 / (2 * games) + 0.5);
+    thousandths = std::fmax(0.0, std::fmin(thousandths, 1000.0));
+    if (thousandths == 1000) {
         std::wcscpy(text, L"1000");
         return;
     }
-    // "." and three digits; leading zeros stand for a point position below 0.
-    std::wcscpy(text, L".");
-    for (int i = point; i < 0 && std::wcslen(text) < 4; ++i)
-        std::wcscat(text, L"0");
-    for (const char* d = digits; *d && std::wcslen(text) < 4; ++d) {
-        WCHAR digit[2] = {static_cast<WCHAR>(*d), L'\0'};
-        std::wcscat(text, digit);
-    }
-    while (std::wcslen(text) < 4)
-        std::wcscat(text, L"0");
+    wsprintfW(text, L".%03d", static_cast<int>(thousandths));
 }
 
 void AddStandingsRow(HWND mainWindow, const WCHAR* name, const WCHAR* wins, const WCHAR* losses, const WCHAR* ties,
