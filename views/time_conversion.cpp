@@ -87,8 +87,10 @@ WCHAR* ConvertClockTime(WCHAR* clock)
         *second = L'\0';
     unsigned short minute = 0;
     std::swscanf(minuteText, L"%hu", &minute);
+    // An Eastern hour off the clock is refused before the shift could wrap it
+    // onto one; a minute above 59 is refused by the formatting.
     int easternHour = _wtoi(clock);
-    if (easternHour < 0 || easternHour > 23 || minute > 59)
+    if (easternHour < 0 || easternHour > 23)
         return nullptr;
     return FormatClock(static_cast<WORD>(ShiftHour(easternHour, 0)), minute, clock) ? clock : nullptr;
 }

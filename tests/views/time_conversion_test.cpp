@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <climits>
+#include <cwchar>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -18,6 +20,11 @@ struct GameCase {
     const WCHAR* time;   // expected game time text
 };
 
+void PrintTo(const GameCase& c, std::ostream* out)
+{
+    *out << std::string(c.cell, c.cell + std::wcslen(c.cell)) << " offset " << c.offset << " zone " << c.zone;
+}
+
 class GameTimeTest : public ::testing::TestWithParam<GameCase> {};
 
 TEST_P(GameTimeTest, ConvertsToTheZonesClockKeepingTheEasternDate)
@@ -26,7 +33,7 @@ TEST_P(GameTimeTest, ConvertsToTheZonesClockKeepingTheEasternDate)
     g_timeZoneOffset = c.offset;
     g_timeZoneIndex = c.zone;
     ConvertGameDateTime(c.cell);
-    EXPECT_STREQ(g_gameDateText, c.date) << std::wstring(c.cell).size();
+    EXPECT_STREQ(g_gameDateText, c.date);
     EXPECT_STREQ(g_gameTimeText, c.time);
 }
 
@@ -59,7 +66,9 @@ INSTANTIATE_TEST_SUITE_P(Invalid, GameTimeTest, ::testing::Values(
     GameCase{L"", 0, 11, L"", L"12:00a"},                    // nothing read: hour and minute 0
     GameCase{L"13/40/2003 13:00", 0, 11, L"", L"1:00p"},     // no such date, the time still shows
     GameCase{L"9/7/2003 25:00", 0, 11, L"09/07", L""},       // no such hour
+    GameCase{L"9/7/2003 24:00", 0, 11, L"09/07", L""},
     GameCase{L"9/7/2003 13:60", 0, 11, L"09/07", L""},
+    GameCase{L"9/7/2003 23:59", 0, 11, L"09/07", L"11:59p"},
     GameCase{L"9/7/2003 2:00", -7, 0, L"09/07", L"7:00p"},   // below 0: the same clock
     GameCase{L"soon", 0, 11, L"", L"12:00a"}));
 
@@ -73,6 +82,11 @@ struct ClockCase {
     int offset;           // time zone offset
     const WCHAR* result;  // converted text, or NULL for no result
 };
+
+void PrintTo(const ClockCase& c, std::ostream* out)
+{
+    *out << std::string(c.text, c.text + std::wcslen(c.text)) << " offset " << c.offset;
+}
 
 class ClockTimeTest : public ::testing::TestWithParam<ClockCase> {};
 
@@ -98,9 +112,15 @@ INSTANTIATE_TEST_SUITE_P(Clocks, ClockTimeTest, ::testing::Values(
     ClockCase{L"20:30", 14, L"10:30a"},
     ClockCase{L"1:05", -5, L"8:05p"},
     ClockCase{L"13:00:59", 0, L"1:00p"},
+    ClockCase{L"9:00", 0, L"9:00a"},
+    ClockCase{L"23:59", 0, L"11:59p"},
     ClockCase{L"1300", 0, nullptr},
+    // Hours and minutes off the clock are refused, not wrapped onto it.
     ClockCase{L"24:00", 0, nullptr},
-    ClockCase{L"13:75", 0, nullptr},
+    ClockCase{L"24:00", -1, nullptr},
+    ClockCase{L"-1:00", 1, nullptr},
+    ClockCase{L"13:60", 0, nullptr},
+    ClockCase{L"13:75", -1, nullptr},
     ClockCase{L"23:30", INT_MAX, L"6:30a"},
     ClockCase{L"0:30", INT_MIN, L"4:30p"},
     ClockCase{L"ab:cd", 0, L"12:00a"}));
