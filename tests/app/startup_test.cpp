@@ -75,6 +75,9 @@ INSTANTIATE_TEST_SUITE_P(FirstLines, SeasonCheckTest, ::testing::Values(
     SeasonCase{"ARI,,,Arizona,,9/7/2003 16:15\r\n", 1},  // empty fields vanish
     SeasonCase{"ARI,Arizona\r\n", 0},
     SeasonCase{"", 0},
+    SeasonCase{"\r\nARI,Arizona,9/7/2003 16:15\r\n", 0},  // only the first line counts
+    SeasonCase{"\nARI,Arizona,9/7/2003 16:15\n", 0},
+    SeasonCase{"   \r\nARI,Arizona,9/7/2003 16:15\r\n", 0},
     SeasonCase{"ARI,Arizona,soon\r\n", 0}));
 
 TEST_F(StartupTest, MissingScheduleFileIsRefused)

@@ -45,6 +45,12 @@ TEST_F(DataFileTest, LinesLoseTheirLineEndAndReadEmptyPastTheEnd)
     EXPECT_EQ(lines[4], L"");
 }
 
+TEST_F(DataFileTest, LinesOfALineBreakAloneReadEmptyAndBlanksStay)
+{
+    auto lines = ReadLines("a\r\n\r\n\n   \r\n\t\nb\r\r\n", 7);
+    EXPECT_EQ(lines, (std::vector<std::wstring>{L"a", L"", L"", L"   ", L"\t", L"b", L""}));
+}
+
 TEST_F(DataFileTest, LongLineIsReadInPiecesOf1023Bytes)
 {
     std::string longLine(1100, 'x');

@@ -68,7 +68,9 @@ TEST_F(ScheduleTableTest, ShortLongAndMissingFieldsKeepTheirColumns)
         content += Line(1, 50);                           // 50 fields: the rest empty
         content += "T2,Team 2,,9/7/2003 13:00,5\r\n";     // an empty field vanishes
         content += "T3," + std::string(300, 'n') + "\r\n";
-        for (int row = 4; row < 20; ++row)
+        content += "\r\n";                                // lines of a line break alone:
+        content += "\n";                                   // rows with every cell empty
+        for (int row = 6; row < 20; ++row)
             content += Line(row, 107);
         EXPECT_EQ(LoadScheduleTable(window, WritePath(content).c_str()), 1);
         EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_SCHEDULE_TABLE), LVM_GETITEMCOUNT, 0, 0), 32);
@@ -79,6 +81,10 @@ TEST_F(ScheduleTableTest, ShortLongAndMissingFieldsKeepTheirColumns)
         EXPECT_EQ(Cell(2, 2), L"9/7/2003 13:00");
         EXPECT_EQ(Cell(2, 3), L"5");
         EXPECT_EQ(Cell(3, 1), std::wstring(254, L'n'));
+        for (int row : {4, 5})
+            EXPECT_EQ(Cell(row, 0) + Cell(row, 1) + Cell(row, 2), L"") << row;
+        EXPECT_EQ(Cell(6, 0), L"T6");  // the rows after them keep their places
+        EXPECT_EQ(Cell(19, 106), L"106");
         for (int row = 20; row < 32; ++row)
             EXPECT_EQ(Cell(row, 0) + Cell(row, 1) + Cell(row, 2), L"") << row;
     });

@@ -53,10 +53,13 @@ TEST_F(SeasonListTest, OddLinesGiveDefinedRows)
                            "\"X\",\"13:00\"\r\n"             // one character: no row
                            "\"XY\",\"13:00\"\r\n"            // two characters: a row
                            "\"Short time\",\"13\"\r\n"       // two characters of time: empty
+                           "\"Three\",\"1:5\"\r\n"           // three and four characters: converted
+                           "\"Four\",\"9:00\"\r\n"
                            "\"No colon\",\"1300\"\r\n"       // not a time: empty
                            "\"Bad minute\",\"13:75\"\r\n"
                            "\"Empty\",\"\"\r\n"
-                           "\r\n"
+                           "\r\n"                               // lines of a line break alone: no row
+                           "\n"
                            "\"AB, C\",\"13:00\"\r\n"         // the comma cuts the game text
                            "\"Long\",\"" + std::string(1100, '1') + "\"\r\n"
                            "\"Last\",\"20:30\"\r\n";
@@ -64,16 +67,14 @@ TEST_F(SeasonListTest, OddLinesGiveDefinedRows)
         EXPECT_EQ(result, 1);
         auto withoutEnd = Load(window, WriteFile("d/Season.dat", body.substr(0, body.size() - 2)));
         EXPECT_EQ(withEnd, withoutEnd);
-        std::vector<std::vector<std::wstring>> expected = {
-            {L"XY", L"1:00p"}, {L"Short time", L""}, {L"No colon", L""}, {L"Bad minute", L""}, {L"Empty", L""},
+        const std::vector<std::vector<std::wstring>> expected = {
+            {L"XY", L"1:00p"}, {L"Short time", L""}, {L"Three", L"1:05a"}, {L"Four", L"9:00a"},
+            {L"No colon", L""}, {L"Bad minute", L""}, {L"Empty", L""},
             {L"AB", L""},  // the time field is " C\"", no time
-            {L"Long", L""}, {L"111111111111111111111111111111111111111111111111111111111111111111111111111111", L""},
+            // 1023 bytes of the long line, then the rest of it as a line of its own.
+            {L"Long", L""}, {std::wstring(1100 - 1015, L'1'), L""},
             {L"Last", L"8:30p"}};
-        (void)expected;
-        ASSERT_GE(withEnd.size(), 7u);
-        EXPECT_EQ(std::vector<std::vector<std::wstring>>(withEnd.begin(), withEnd.begin() + 6),
-                  std::vector<std::vector<std::wstring>>(expected.begin(), expected.begin() + 6));
-        EXPECT_EQ(withEnd.back(), (std::vector<std::wstring>{L"Last", L"8:30p"}));
+        EXPECT_EQ(withEnd, expected);
         EXPECT_EQ(Load(window, home + "/missing/Season.dat", &result).size(), 0u);
         EXPECT_EQ(result, 0);
     });

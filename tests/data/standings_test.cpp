@@ -114,6 +114,13 @@ TEST_F(StandingsTest, DamagedFilesKeepWhatWasRead)
         ASSERT_EQ(rows.size(), 40u);
         EXPECT_EQ(rows[7][0], L"Team 5");
         EXPECT_EQ(rows[8], std::vector<std::wstring>(5, L""));
+        // A team line of a line break alone is a blank row in its place.
+        rows = Load("\"2003\"\r\n" + TeamLines(2) + "\r\n\n" + TeamLines(28));
+        ASSERT_EQ(rows.size(), 40u);
+        EXPECT_EQ(rows[3], std::vector<std::wstring>(5, L""));
+        EXPECT_EQ(rows[4], std::vector<std::wstring>(5, L""));
+        EXPECT_EQ(rows[6], (std::vector<std::wstring>{L"Team 0", L"0", L"1", L"0", L".000"}));
+        EXPECT_EQ(rows[39], (std::vector<std::wstring>{L"Team 27", L"27", L"1", L"0", L".964"}));
         // Missing fields read as nothing.
         rows = Load("\"2003\"\r\n\"Short\",3\r\n" + TeamLines(31));
         EXPECT_EQ(rows[1], (std::vector<std::wstring>{L"Short", L"3", L"", L"", L"1000"}));
