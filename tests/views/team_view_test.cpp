@@ -84,22 +84,36 @@ TEST_F(TeamViewTest, RowsThatAreNotTeamsShowNoGames)
     });
 }
 
-TEST_F(TeamViewTest, ScoresCompareAsNumbersAndOddHomeFlagsCountNowhere)
+// Teams 0 and 1 meet in weeks 1 to 7; team 0 has a bye in week 8.
+TEST_F(TeamViewTest, ResultsCountAtHomeOrOnTheRoadTiesIncluded)
 {
-    // Team 0 plays team 1: week 1 away 9-10, week 2 at home 24-17, week 3 a
-    // 13-13 tie with a home flag of 2, week 4 a bye, then open weeks.
+    struct Game {
+        const char* score0;  // team 0's points
+        const char* score1;  // team 1's points
+        const char* home0;   // team 0's home flag
+        const char* home1;   // team 1's home flag
+    };
+    const Game games[] = {
+        {"9", "10", "0", "1"},   // scores compare as numbers: 9 against 10 is a loss
+        {"24", "17", "1", "0"},
+        {"13", "13", "1", "0"},  // a tie at home for team 0, on the road for team 1
+        {"20", "20", "0", "1"},  // and the other way round
+        {"31", "7", "1", "0"},
+        {"13", "13", "2", "2"},  // a home flag other than 0 or 1 counts nowhere
+        {"3", "3", "0", "1"},
+    };
     std::string schedule;
     for (int row = 0; row < 32; ++row) {
         std::string line = "T" + std::to_string(row) + ",Team " + std::to_string(row);
         for (int week = 0; week < 21; ++week) {
             std::string opponent = "-1", score = "-1", home = "0";
-            if (row < 2 && week < 3) {
+            if (row < 2 && week < 7) {
+                const Game& game = games[week];
                 opponent = row == 0 ? "1" : "0";
-                const char* scores[3][2] = {{"9", "10"}, {"24", "17"}, {"13", "13"}};
-                score = scores[week][row];
-                home = week == 0 ? (row == 0 ? "0" : "1") : week == 1 ? (row == 0 ? "1" : "0") : "2";
+                score = row == 0 ? game.score0 : game.score1;
+                home = row == 0 ? game.home0 : game.home1;
             }
-            line += ",9/" + std::to_string(7 + 7 * week) + "/2003 13:00," + opponent + "," + score + ",999," + home;
+            line += ",9/" + std::to_string(1 + 2 * week) + "/2003 13:00," + opponent + "," + score + ",999," + home;
         }
         schedule += line + "\r\n";
     }
@@ -108,11 +122,16 @@ TEST_F(TeamViewTest, ScoresCompareAsNumbersAndOddHomeFlagsCountNowhere)
     RunMainWindow([](HWND window) {
         ShowTeamSchedule(window, 0);
         auto rows = ListRows(GetDlgItem(window, IDC_TEAM_LIST));
-        EXPECT_EQ(rows[0][1], L"9 @ Team 1 10");
-        EXPECT_EQ(rows[1][1], L"24 vs Team 1 17");
-        EXPECT_EQ(rows[2][1], L"13 Team 1 13");
-        EXPECT_EQ(rows[3][1], L"Bye Week");
-        EXPECT_EQ(Labels(window), (std::vector<std::wstring>{L"1", L"1", L"0", L".500", L"1", L"0", L"0", L"0", L"1", L"0"}));
+        ASSERT_EQ(rows.size(), 17u);
+        std::vector<std::wstring> texts;
+        for (int week = 0; week < 8; ++week)
+            texts.push_back(rows[week][1]);
+        EXPECT_EQ(texts, (std::vector<std::wstring>{L"9 @ Team 1 10", L"24 vs Team 1 17", L"13 vs Team 1 13", L"20 @ Team 1 20",
+                                                    L"31 vs Team 1 7", L"13 Team 1 13", L"3 @ Team 1 3", L"Bye Week"}));
+        // Totals W L T, percentage, home W L T, road W L T; a tie is half a win.
+        EXPECT_EQ(Labels(window), (std::vector<std::wstring>{L"2", L"1", L"3", L".583", L"2", L"0", L"1", L"0", L"1", L"2"}));
+        ShowTeamSchedule(window, 1);
+        EXPECT_EQ(Labels(window), (std::vector<std::wstring>{L"1", L"2", L"3", L".417", L"1", L"0", L"2", L"0", L"2", L"1"}));
     });
 }
 
