@@ -91,25 +91,25 @@ TEST_F(MainWindowTest, OpensFullScreenWithPickersTabsAndColumns)
     });
 }
 
+// Every page reached from every page (itself included) shows its own
+// controls and nothing of the others.
 TEST_F(MainWindowTest, EachTabShowsItsPageAndHidesTheOthers)
 {
     RunMainWindow([](HWND window) {
-        const std::vector<int> standings = {1001, 1002, 1005, 1019};
-        const std::vector<int> team = {1001, 1006, 1021, 1022, 1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036};
-        const std::vector<int> week = {1001, 1007, 1020, 1023};
-        const std::vector<int> year = {1001, 1008};
-        EXPECT_EQ(VisibleControls(window), standings);
-        for (int round = 0; round < 2; ++round) {
-            SelectTab(window, 1);
-            EXPECT_EQ(VisibleControls(window), team);
-            SelectTab(window, 1);  // the current tab again changes nothing
-            EXPECT_EQ(VisibleControls(window), team);
-            SelectTab(window, 2);
-            EXPECT_EQ(VisibleControls(window), week);
-            SelectTab(window, 3);
-            EXPECT_EQ(VisibleControls(window), year);
-            SelectTab(window, 0);
-            EXPECT_EQ(VisibleControls(window), standings);
+        const std::vector<int> pages[4] = {
+            {1001, 1002, 1005, 1019},
+            {1001, 1006, 1021, 1022, 1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036},
+            {1001, 1007, 1020, 1023},
+            {1001, 1008}};
+        EXPECT_EQ(VisibleControls(window), pages[0]);
+        for (int from = 0; from < 4; ++from) {
+            for (int to = 0; to < 4; ++to) {
+                SelectTab(window, from);
+                SelectTab(window, to);
+                EXPECT_EQ(VisibleControls(window), pages[to]) << from << " to " << to;
+                for (int id = IDC_DIVISION_FIRST; id <= IDC_DIVISION_LAST; ++id)
+                    EXPECT_EQ(IsWindowVisible(GetDlgItem(window, id)) != 0, to == 0 && id <= 1013) << from << " to " << to << ": " << id;
+            }
         }
     });
 }
