@@ -9,6 +9,9 @@
 #include "tests/support/app_harness.h"
 #include "views/team_view.h"
 
+#include <algorithm>
+#include <string>
+
 namespace {
 
 class OptionsDialogTest : public AppTest {
@@ -70,6 +73,64 @@ TEST_F(OptionsDialogTest, SaveStoresTheZonesIndexAndOffset)
             EXPECT_NE(file.find(index), std::string::npos) << file;
             EXPECT_NE(file.find("\"OffSet\"=\"" + std::to_string(c.offset) + "\""), std::string::npos) << file;
             EXPECT_NE(file.find("\"Team\"=dword:00000007"), std::string::npos) << file;
+        }
+    });
+}
+
+// Eastern time is GMT-5: every zone moves Eastern times by the GMT hour of
+// its name plus 5.
+TEST_F(OptionsDialogTest, EveryZoneShiftsByTheHourOfItsName)
+{
+    RunMainWindow([](HWND window) {
+        ASSERT_TRUE(RunInsideDialog(window, IDM_OPTIONS, L"RVL Options", [](HWND dialog) {
+            HWND zones = GetDlgItem(dialog, IDC_ZONE_PICKER);
+            ASSERT_EQ(zones->data.items.size(), 70u);
+            for (size_t i = 0; i < zones->data.items.size(); ++i) {
+                const std::wstring& name = zones->data.items[i];
+                ASSERT_EQ(name.substr(0, 3), L"GMT");
+                int hour = std::stoi(name.substr(3));
+                EXPECT_EQ(SendMessageW(zones, CB_GETITEMDATA, i, 0), hour + 5) << std::string(name.begin(), name.end());
+            }
+            SendMessageW(dialog, WM_COMMAND, IDC_CANCEL, 0);
+        }));
+    });
+}
+
+// New England's 2003 kick-offs of October 19 and 26 (1 pm), November 3
+// (9 pm) and December 7 (4:15 pm), all Eastern, seen from a zone chosen by
+// its name in Options. Eastern clocks ran on daylight time until October
+// 26; Hawaii, Arizona and Indiana did not.
+TEST_F(OptionsDialogTest, ChosenZoneShowsRealKickOffsInItsOwnTime)
+{
+    struct Case {
+        const WCHAR* zone;
+        std::vector<std::wstring> times;
+    };
+    const std::vector<Case> cases = {
+        {L"GMT-10 Hawaii", {L"7:00a", L"8:00a", L"4:00p", L"11:15a"}},
+        {L"GMT-7 Arizona", {L"10:00a", L"11:00a", L"7:00p", L"2:15p"}},
+        {L"GMT-5 Indiana", {L"12:00p", L"1:00p", L"9:00p", L"4:15p"}},
+        {L"GMT-6 Saskatchewan", {L"12:00p", L"12:00p", L"8:00p", L"3:15p"}},
+        {L"GMT-03 Newfoundland", {L"3:00p", L"3:00p", L"11:00p", L"6:15p"}},
+        {L"GMT+4 Kabul", {L"10:00p", L"10:00p", L"6:00a", L"1:15a"}},
+        {L"GMT+6 Kathmandu", {L"12:00a", L"12:00a", L"8:00a", L"3:15a"}},
+        {L"GMT+13 Tonga", {L"7:00a", L"7:00a", L"3:00p", L"10:15a"}},
+        {L"GMT-12 Kwajalein", {L"6:00a", L"6:00a", L"2:00p", L"9:15a"}},
+    };
+    RunMainWindow([&](HWND window) {
+        for (const Case& c : cases) {
+            ASSERT_TRUE(RunInsideDialog(window, IDM_OPTIONS, L"RVL Options", [&](HWND dialog) {
+                const auto& names = GetDlgItem(dialog, IDC_ZONE_PICKER)->data.items;
+                auto found = std::find(names.begin(), names.end(), std::wstring(c.zone));
+                std::string error;
+                EXPECT_TRUE(platform::ControlInput(dialog, "select", {"1023", std::to_string(found - names.begin())}, error));
+                SendMessageW(dialog, WM_COMMAND, IDC_SAVE, 0);
+            }));
+            std::string error;
+            ASSERT_TRUE(platform::ControlInput(window, "select", {"1022", "18"}, error));  // New England
+            HWND list = GetDlgItem(window, IDC_TEAM_LIST);
+            EXPECT_EQ((std::vector<std::wstring>{ListCell(list, 6, 2), ListCell(list, 7, 2), ListCell(list, 8, 2), ListCell(list, 13, 2)}),
+                      c.times) << std::string(c.zone, c.zone + std::wcslen(c.zone));
         }
     });
 }
