@@ -10,6 +10,7 @@
 #include <QJsonObject>
 
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -87,6 +88,39 @@ TEST_F(MainWindowEndToEnd, MinimisingEndsTheProgram)
     EXPECT_EQ(Winspy({"minimize", "Corvale"}).status, 0);
     EXPECT_EQ(WaitForExit(pid, 5000), 0);
     EXPECT_EQ(CountWindows("RVL Calendar"), 0);
+}
+
+// Nothing is saved on the way out: the registry file keeps its bytes and
+// is not even written again, whether the program is closed or minimised.
+// Its settings are ones a save would write differently: an offset of " +2"
+// (saved as "2") and no time zone index (saved as 11).
+TEST_F(MainWindowEndToEnd, ClosingOrMinimisingLeavesTheRegistryFileAlone)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
+    DWORD team = 9;
+    RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(L" +2"), 4 * sizeof(WCHAR));
+    RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&team), 4);
+    RegCloseKey(key);
+    const std::string path = configDir + "/corvale/registry.reg";
+    const std::string before = ReadFile(path);
+    struct stat original = {};
+    ASSERT_EQ(stat(path.c_str(), &original), 0);
+    for (const char* ending : {"close", "minimize"}) {
+        Start();
+        DumpWhenLoaded();
+        // Options opened and left with Cancel changes nothing either.
+        ASSERT_EQ(Winspy({"command", "Corvale", "40010"}).status, 0);
+        ASSERT_TRUE(WaitForWindow("RVL Options", "dialog", 5000));
+        ASSERT_EQ(Winspy({"command", "RVL Options", "1040"}).status, 0);
+        ASSERT_TRUE(WaitForNoWindow("RVL Options", 5000));
+        EXPECT_EQ(Winspy({ending, "--kind", "dialog", "Corvale"}).status, 0);
+        EXPECT_EQ(WaitForExit(pid, 5000), 0) << ending;
+        struct stat after = {};
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, original.st_ino) << ending;  // a save replaces the file
+        EXPECT_EQ(ReadFile(path), before) << ending;
+    }
 }
 
 // The zone stored in the registry shifts every time the next start shows.

@@ -7,9 +7,11 @@
 #include "app/startup.h"
 #include "data/standings.h"
 #include "platform/internal.h"
+#include "platform/testing.h"
 #include "settings/settings.h"
 #include "tests/support/app_harness.h"
 
+#include <QJsonArray>
 #include <QTimer>
 
 namespace {
@@ -214,6 +216,37 @@ TEST_F(MainWindowTest, SecondaryWindowsOpenOnceAndEndWithTheMainWindow)
     EXPECT_EQ(CountTopLevel(L"RVL Options"), 0);
     EXPECT_EQ(CountTopLevel(L"RVL Calendar"), 0);
     EXPECT_EQ(CountTopLevel(L"Corvale"), 0);
+}
+
+// Options and Download cover the screen below the navigation bar, as the
+// main window does, whatever their templates' sizes.
+TEST_F(MainWindowTest, OptionsAndDownloadFillTheScreen)
+{
+    SetMessageBoxHookForTest([](const std::wstring&, const std::wstring&, UINT) { return IDOK; });
+    InternetRedirectForTest(80, 1);  // nothing listens there: the download fails at once
+    // The rectangle a window dump shows: x, y, width, height.
+    auto dumped = [](HWND window) {
+        std::vector<int> rect;
+        for (const QJsonValue& value : platform::WindowRectJson(window))
+            rect.push_back(value.toInt());
+        return rect;
+    };
+    RunMainWindow([&](HWND window) {
+        const std::vector<int> screen = dumped(window);
+        EXPECT_EQ(screen, (std::vector<int>{0, 26, 240, 294}));  // below the navigation bar, its menu bar at the bottom
+        for (const auto& [command, caption] : {std::pair{IDM_OPTIONS, L"RVL Options"}, std::pair{IDM_DOWNLOAD, L"RVL Download"}}) {
+            std::vector<int> rect;
+            ASSERT_TRUE(RunInsideDialog(window, command, caption, [&](HWND dialog) {
+                rect = dumped(dialog);
+                if (command == IDM_OPTIONS)
+                    SendMessageW(dialog, WM_COMMAND, IDC_CANCEL, 0);
+            }));
+            EXPECT_EQ(rect, screen) << command;
+        }
+        EXPECT_TRUE(WaitUntil([] { return FindWindowW(nullptr, L"RVL Download") == nullptr; }, 8000));
+    });
+    InternetRedirectForTest(-1, -1);
+    SetMessageBoxHookForTest(nullptr);
 }
 
 // The fills run in stages after the window opens: Team and Week pages,
