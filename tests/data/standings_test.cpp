@@ -34,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(Records, PercentageTest, ::testing::Values(
     PercentageCase{10, 5, 1, L".656"}, PercentageCase{16, 0, 0, L"1000"}, PercentageCase{0, 0, 0, L".000"},
     PercentageCase{0, 16, 0, L".000"}, PercentageCase{8, 8, 0, L".500"}, PercentageCase{14, 2, 0, L".875"},
     PercentageCase{2, 1, 0, L".667"}, PercentageCase{1, 199, 0, L".005"}, PercentageCase{1, 2500, 0, L".000"},
-    PercentageCase{0, 0, 1, L".500"}, PercentageCase{5, -1, 0, L"1000"},
+    PercentageCase{0, 0, 1, L".500"}, PercentageCase{5, -1, 0, L"1000"}, PercentageCase{-1, 3, 0, L".000"},
     // Halfway in decimal but not in binary: forty games with an odd number of ties.
     PercentageCase{1, 38, 1, L".038"}, PercentageCase{0, 39, 1, L".013"}, PercentageCase{6, 33, 1, L".163"},
     PercentageCase{11, 28, 1, L".288"}, PercentageCase{20, 19, 1, L".513"}, PercentageCase{37, 2, 1, L".938"},
