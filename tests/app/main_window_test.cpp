@@ -303,6 +303,51 @@ TEST_F(MainWindowTest, PickersRefillTheirPageOnlyOnASelectionChange)
     });
 }
 
+// The dialog procedure answers 1 for what it handled and 0 where the
+// dialog's own handling goes on; the title's colour answer is a brush.
+TEST_F(MainWindowTest, DialogProcedureAnswersWhatItHandled)
+{
+    RunMainWindow([](HWND window) {
+        struct Case {
+            const char* what;
+            UINT message;
+            WPARAM wParam;
+            LPARAM lParam;
+            LRESULT result;
+        };
+        const LPARAM otherStatic = reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_TOTAL_WINS));
+        const Case cases[] = {
+            {"team picker dropped down", WM_COMMAND, MAKEWPARAM(IDC_TEAM_PICKER, CBN_DROPDOWN), 0, 1},
+            {"week picker dropped down", WM_COMMAND, MAKEWPARAM(IDC_WEEK_PICKER, CBN_DROPDOWN), 0, 1},
+            {"week picked", WM_COMMAND, MAKEWPARAM(IDC_WEEK_PICKER, CBN_SELCHANGE), 0, 1},
+            {"unknown command", WM_COMMAND, 12345, 0, 0},
+            {"unknown timer", WM_TIMER, 4, 0, 0},
+            {"last loading stage once more", WM_TIMER, 3, 0, 1},
+            {"restored", WM_SIZE, SIZE_RESTORED, 0, 0},
+            {"maximised", WM_SIZE, 2, 0, 0},  // SIZE_MAXIMIZED
+            {"activated", WM_ACTIVATE, WA_ACTIVE, 0, 1},
+            {"deactivated", WM_ACTIVATE, WA_INACTIVE, 0, 0},
+            {"activated by a click", WM_ACTIVATE, WA_CLICKACTIVE, 0, 0},
+            {"paint", WM_PAINT, 0, 0, 0},
+            {"colour of another static", WM_CTLCOLORSTATIC, 0, otherStatic, 0},
+            {"tab notification", WM_NOTIFY, IDC_PAGE_TABS, 0, 0},
+            {"list notification", WM_NOTIFY, IDC_STANDINGS_LIST, 0, 0},
+            {"any other message", WM_USER, 0, 0, 0},
+        };
+        for (const Case& c : cases)
+            EXPECT_EQ(SendMessageW(window, c.message, c.wParam, c.lParam), c.result) << c.what;
+        EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_STANDINGS_TITLE))),
+                  reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH)));
+        EXPECT_TRUE(IsWindow(window) && !window->ended);
+        // Activation shows the window again.
+        ShowWindow(window, SW_HIDE);
+        SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
+        EXPECT_FALSE(IsWindowVisible(window));
+        SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0);
+        EXPECT_TRUE(IsWindowVisible(window));
+    });
+}
+
 TEST_F(MainWindowTest, BringWindowForwardFindsOnlyAnExactCaption)
 {
     RunMainWindow([](HWND) {
