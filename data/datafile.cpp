@@ -2,6 +2,7 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <string>
 
 int ReadDataLine(FILE* file, WCHAR* line)
 {
@@ -40,36 +41,27 @@ double ReadNumber(const WCHAR* field)
 {
     if (!field)
         return 0;
-    // Only plain decimal text counts: copy the longest prefix of the form
-    // [blanks][sign]digits[.digits][e[sign]digits], so that hexadecimal,
-    // "inf" and "nan" read as 0 the way the handheld's runtime reads them.
-    WCHAR number[64];
-    int n = 0;
+    // Only plain decimal text counts: take [blanks][sign]digits[.digits] and
+    // an exponent after it, so that hexadecimal, "inf" and "nan" read as 0
+    // the way the handheld's runtime reads them. The number may be of any
+    // length; an exponent without digits is left out by wcstod itself.
+    std::wstring number;
     const WCHAR* p = field;
     while (std::iswspace(*p))
         ++p;
-    auto take = [&](WCHAR c) { if (n < 63) number[n++] = c; ++p; };
     if (*p == L'+' || *p == L'-')
-        take(*p);
+        number += *p++;
     bool digits = false;
-    while (std::iswdigit(*p)) { take(*p); digits = true; }
+    for (; std::iswdigit(*p); digits = true)
+        number += *p++;
     if (*p == L'.') {
-        take(*p);
-        while (std::iswdigit(*p)) { take(*p); digits = true; }
+        number += *p++;
+        for (; std::iswdigit(*p); digits = true)
+            number += *p++;
     }
-    if (digits && (*p == L'e' || *p == L'E')) {
-        const WCHAR* mark = p;
-        int saved = n;
-        take(*p);
-        if (*p == L'+' || *p == L'-')
-            take(*p);
-        if (!std::iswdigit(*p)) {
-            p = mark;
-            n = saved;
-        }
-        while (std::iswdigit(*p))
-            take(*p);
-    }
-    number[n] = L'\0';
-    return digits ? std::wcstod(number, nullptr) : 0;
+    if (!digits)
+        return 0;
+    if (*p == L'e' || *p == L'E')
+        number += p;
+    return std::wcstod(number.c_str(), nullptr);
 }

@@ -83,6 +83,8 @@ INSTANTIATE_TEST_SUITE_P(FirstLines, SeasonCheckTest, ::testing::Values(
 TEST_F(StartupTest, MissingScheduleFileIsRefused)
 {
     EXPECT_EQ(CheckScheduleSeason(L"/nonexistent/Schedule.dat"), 0);
+    std::wstring folder(home.begin(), home.end());
+    EXPECT_EQ(CheckScheduleSeason(folder.c_str()), 0);  // opens, but every read fails
 }
 
 TEST_F(StartupTest, InstallDirectoryBuildsTheThreePaths)

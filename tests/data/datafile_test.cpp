@@ -51,6 +51,17 @@ TEST_F(DataFileTest, LinesOfALineBreakAloneReadEmptyAndBlanksStay)
     EXPECT_EQ(lines, (std::vector<std::wstring>{L"a", L"", L"", L"   ", L"\t", L"b", L""}));
 }
 
+// A folder opens as a stream whose every read fails.
+TEST_F(DataFileTest, StreamErrorIsReported)
+{
+    std::wstring folder(home.begin(), home.end());
+    FILE* file = _wfopen(folder.c_str(), L"r");
+    ASSERT_NE(file, nullptr);
+    WCHAR line[kLineChars];
+    EXPECT_EQ(ReadDataLine(file, line), 0);
+    std::fclose(file);
+}
+
 TEST_F(DataFileTest, LongLineIsReadInPiecesOf1023Bytes)
 {
     std::string longLine(1100, 'x');
@@ -111,9 +122,13 @@ TEST(ReadNumber, ReadsDecimalTextAndStopsAtTheFirstStrayCharacter)
     for (const Case& c : {Case{L"14", 14}, Case{L"07", 7}, Case{L"  -1", -1}, Case{L"+3.5", 3.5},
                           Case{L"24abc", 24}, Case{L"", 0}, Case{L"abc", 0}, Case{L"0x10", 0},
                           Case{L"inf", 0}, Case{L"nan", 0}, Case{L"1e2", 100}, Case{L"5e", 5},
-                          Case{L".5", 0.5}, Case{L"-", 0}})
+                          Case{L".5", 0.5}, Case{L"-", 0}, Case{L"1e-2", 0.01}, Case{L"2E+1", 20},
+                          Case{L"1.5e3x", 1500}, Case{L"7e+", 7}, Case{L"-.", 0}, Case{L"3.", 3}})
         EXPECT_DOUBLE_EQ(ReadNumber(c.text), c.value) << std::wstring(c.text).size();
     EXPECT_EQ(ReadNumber(nullptr), 0);
+    // However long the text: leading zeros, many digits.
+    EXPECT_EQ(ReadNumber((std::wstring(70, L'0') + L"7").c_str()), 7);
+    EXPECT_DOUBLE_EQ(ReadNumber((L"1" + std::wstring(99, L'0')).c_str()), 1e99);
 }
 
 }  // namespace

@@ -110,6 +110,10 @@ TEST_F(ScheduleTableTest, PickersAreFilledOnTheFirstLoadOnly)
         EXPECT_EQ(weeks->data.items.size(), 21u);
         EXPECT_EQ(SendMessageW(teams, CB_GETCURSEL, 0, 0), 5);
         EXPECT_EQ(SendMessageW(weeks, CB_GETCURSEL, 0, 0), 3);
+        // A stream error (a folder in place of the file) leaves no row.
+        std::wstring folder(home.begin(), home.end());
+        EXPECT_EQ(LoadScheduleTable(window, folder.c_str()), 0);
+        EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_SCHEDULE_TABLE), LVM_GETITEMCOUNT, 0, 0), 0);
         // A missing file empties the table and leaves the pickers alone.
         EXPECT_EQ(LoadScheduleTable(window, L"/nonexistent/Schedule.dat"), 0);
         EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_SCHEDULE_TABLE), LVM_GETITEMCOUNT, 0, 0), 0);

@@ -77,6 +77,8 @@ TEST_F(SeasonListTest, OddLinesGiveDefinedRows)
         EXPECT_EQ(withEnd, expected);
         EXPECT_EQ(Load(window, home + "/missing/Season.dat", &result).size(), 0u);
         EXPECT_EQ(result, 0);
+        EXPECT_EQ(Load(window, home, &result).size(), 0u);  // a folder: every read fails
+        EXPECT_EQ(result, 0);
     });
 }
 

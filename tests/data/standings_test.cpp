@@ -124,6 +124,11 @@ TEST_F(StandingsTest, DamagedFilesKeepWhatWasRead)
         // Missing fields read as nothing.
         rows = Load("\"2003\"\r\n\"Short\",3\r\n" + TeamLines(31));
         EXPECT_EQ(rows[1], (std::vector<std::wstring>{L"Short", L"3", L"", L"", L"1000"}));
+        // A stream error (a folder in place of the file) stops at the first team line.
+        std::wstring folder(home.begin(), home.end());
+        EXPECT_EQ(LoadStandings(window, folder.c_str()), 0);
+        EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_STANDINGS_LIST), LVM_GETITEMCOUNT, 0, 0), 1);
+        Load("\"2003\"\r\n");
         // A missing file: empty list, label kept.
         EXPECT_EQ(LoadStandings(window, L"/nonexistent/Standings.dat"), 0);
         EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_STANDINGS_LIST), LVM_GETITEMCOUNT, 0, 0), 0);
