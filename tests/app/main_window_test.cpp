@@ -174,6 +174,10 @@ TEST_F(MainWindowTest, TitleIsDrawnInRedOnTheStandingsPageOnly)
         EXPECT_EQ(drawn.font.lfHeight, 14);
         EXPECT_EQ(drawn.font.lfWeight, 700);
         EXPECT_STREQ(drawn.font.lfFaceName, L"Tahoma");
+        // The title control repainting on its own draws the new label.
+        std::wcscpy(g_seasonLabel, L"2004");
+        InvalidateRect(title, nullptr, TRUE);
+        EXPECT_TRUE(WaitUntil([title] { return !title->data.painted.empty() && title->data.painted[0].text == L" 2004 NFL Standings "; }));
         SelectTab(window, 2);
         SendMessageW(window, WM_PAINT, 0, 0);
         EXPECT_FALSE(IsWindowVisible(title));
@@ -348,12 +352,32 @@ TEST_F(MainWindowTest, DialogProcedureAnswersWhatItHandled)
     });
 }
 
-TEST_F(MainWindowTest, BringWindowForwardFindsOnlyAnExactCaption)
+// A window found by its exact caption is shown and made the active one.
+TEST_F(MainWindowTest, BringWindowForwardShowsAndActivatesTheWindowOfThatCaption)
 {
-    RunMainWindow([](HWND) {
-        EXPECT_EQ(BringWindowForward(L"Corvale"), 1);
+    static std::vector<WPARAM> activations;  // what the other window was told
+    RunMainWindow([](HWND window) {
         EXPECT_EQ(BringWindowForward(L"Corval"), 0);
         EXPECT_EQ(CloseHelpViewer(), 0);
+        QTimer::singleShot(50, [window] {
+            HWND other = FindWindowW(nullptr, L"About Corvale");
+            ASSERT_NE(other, nullptr);
+            ShowWindow(other, SW_HIDE);
+            platform::ActivateWindow(window);
+            activations.clear();
+            EXPECT_EQ(BringWindowForward(L"About Corvale"), 1);
+            EXPECT_TRUE(IsWindowVisible(other));
+            EXPECT_EQ(activations, std::vector<WPARAM>{WA_ACTIVE});
+            EndDialog(other, 1);
+        });
+        // The About template run with a procedure that only listens.
+        auto listen = [](HWND, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
+            if (message == WM_ACTIVATE)
+                activations.push_back(LOWORD(wParam));
+            return 0;
+        };
+        HRSRC about = FindResourceW(g_instance, MAKEINTRESOURCEW(IDD_ABOUT), RT_DIALOG);
+        DialogBoxIndirectParamW(g_instance, static_cast<const DLGTEMPLATEW*>(LoadResource(g_instance, about)), nullptr, listen, 0);
     });
 }
 

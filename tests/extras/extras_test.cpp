@@ -31,6 +31,11 @@ TEST_F(ExtrasTest, AboutEndsWhenTheMainWindowIsActivated)
             EXPECT_EQ(about->children.size(), 4u);  // icon, version, name, empty menu bar
             EXPECT_EQ(about->children[1]->text, L"Version 2.0.03");
             EXPECT_EQ(SendMessageW(about, WM_ACTIVATE, WA_ACTIVE, 0), 1);
+            // Other commands and messages pass it by.
+            EXPECT_EQ(SendMessageW(about, WM_COMMAND, 4242, 0), 0);
+            EXPECT_EQ(SendMessageW(about, WM_USER, 0, 0), 0);
+            // Nothing else takes the foreground while it is up.
+            WaitMs(400);
             EXPECT_FALSE(about->ended);
             platform::ActivateWindow(window);
             seen = about->ended ? about->result : -1;
@@ -47,7 +52,10 @@ TEST_F(ExtrasTest, CalendarCancelHidesItAndCalendarAgainShowsTheSameOne)
         ASSERT_TRUE(RunInsideDialog(window, IDM_CALENDAR, L"RVL Calendar", [&](HWND calendar) {
             first = calendar;
             EXPECT_EQ(GetDlgItem(calendar, IDC_MONTH_CALENDAR)->className, L"SysMonthCal32");
-            SendMessageW(calendar, WM_COMMAND, IDCANCEL, 0);
+            EXPECT_EQ(SendMessageW(calendar, WM_COMMAND, 4242, 0), 0);
+            EXPECT_EQ(SendMessageW(calendar, WM_USER, 0, 0), 0);
+            EXPECT_TRUE(IsWindowVisible(calendar));
+            EXPECT_EQ(SendMessageW(calendar, WM_COMMAND, IDCANCEL, 0), 1);
             EXPECT_FALSE(IsWindowVisible(calendar));
             EXPECT_FALSE(calendar->ended);
             EXPECT_TRUE(IsWindowVisible(window));
@@ -58,7 +66,7 @@ TEST_F(ExtrasTest, CalendarCancelHidesItAndCalendarAgainShowsTheSameOne)
             for (WindowObject* top : platform::TopLevelWindows())
                 calendars += top->text == L"RVL Calendar";
             EXPECT_EQ(calendars, 1);
-            SendMessageW(calendar, WM_COMMAND, IDOK, 0);
+            EXPECT_EQ(SendMessageW(calendar, WM_COMMAND, IDOK, 0), 1);
             EXPECT_TRUE(calendar->ended);
         }));
         EXPECT_NE(first, nullptr);

@@ -33,7 +33,8 @@ protected:
                 platform::ControlInput(dialog, "select", {"1023", std::to_string(zone)}, error);
             if (team >= 0)
                 platform::ControlInput(dialog, "select", {"1022", std::to_string(team)}, error);
-            SendMessageW(dialog, WM_COMMAND, button, 0);
+            EXPECT_EQ(SendMessageW(dialog, WM_COMMAND, button, 0), TRUE);  // handled
+            EXPECT_TRUE(dialog->ended);
         }));
     }
 };
@@ -51,6 +52,8 @@ TEST_F(OptionsDialogTest, DefaultsPreselectEasternTimeAndTheFirstTeam)
             EXPECT_EQ(zones->data.items[static_cast<size_t>(zones->data.selection)], L"GMT-5 Eastern US");
             EXPECT_EQ(SendMessageW(zones, CB_GETITEMDATA, 69, 0), 18);
             EXPECT_EQ(SendMessageW(dialog, WM_COMMAND, 4242, 0), FALSE);
+            EXPECT_EQ(SendMessageW(dialog, WM_USER, IDC_SAVE, 0), FALSE);
+            EXPECT_FALSE(dialog->ended);
             SendMessageW(dialog, WM_COMMAND, IDOK, 0);
         }));
     });
