@@ -141,13 +141,29 @@ TEST_F(MainWindowTest, DivisionImagesLieOverTheirRowsAndFollowScrolling)
             EXPECT_LT(imageRect.bottom, listRect.top + rowRect.bottom + 2);
             EXPECT_LT(imageRect.bottom, listRect.bottom);
         }
-        EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, 1012)));
-        std::string error;
-        ASSERT_TRUE(platform::ControlInput(window, "scroll", {"1005", "6"}, error));
-        EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, 1012)));  // row 5 above the top edge
-        EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, 1013)));   // row 10 now near the top
-        ASSERT_TRUE(platform::ControlInput(window, "scroll", {"1005", "0"}, error));
-        EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, 1012)));
+        // Scrolled by whole rows of 14 pixels: an image shows while its row
+        // has not passed the list's top edge and lies in the upper part of
+        // the list (rows 0, 5 and 10 by their bottom edge, the others by
+        // their top edge, both left of 170 pixels down).
+        const std::pair<int, std::vector<int>> scrolls[] = {
+            {0, {1011, 1012, 1013}},
+            {3, {1012, 1013, 1014}},  // row 15 from 168 to 182: its top is above the limit
+            {6, {1013, 1014}},        // row 5 above the top edge
+            {8, {1013, 1014, 1015}},
+            {20, {1015, 1016, 1017}},
+            {35, {1018}},
+            {36, {}},
+            {0, {1011, 1012, 1013}},  // and back
+        };
+        for (const auto& [scroll, expected] : scrolls) {
+            std::string error;
+            ASSERT_TRUE(platform::ControlInput(window, "scroll", {"1005", std::to_string(scroll)}, error)) << error;
+            std::vector<int> shown;
+            for (int id = IDC_DIVISION_FIRST; id <= IDC_DIVISION_LAST; ++id)
+                if (IsWindowVisible(GetDlgItem(window, id)))
+                    shown.push_back(id);
+            EXPECT_EQ(shown, expected) << "scrolled by " << scroll << " rows";
+        }
         // Fewer rows: images of missing rows are hidden.
         SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
         PlaceDivisionHeaders(window);
