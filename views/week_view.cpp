@@ -45,7 +45,7 @@ void AddByes(HWND mainWindow, HWND byes)
 {
     int count = static_cast<int>(SendMessageW(byes, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        WCHAR name[kCellChars + 1] = {};
+        WCHAR name[kCellChars] = {};  // a name read from the table: at most 254 characters
         SendMessageW(byes, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(name));
         AddWeekGameRow(mainWindow, L"Bye", name, nullptr);
     }

@@ -122,8 +122,9 @@ TEST_F(StandingsTest, DamagedFilesKeepWhatWasRead)
         EXPECT_EQ(rows[6], (std::vector<std::wstring>{L"Team 0", L"0", L"1", L"0", L".000"}));
         EXPECT_EQ(rows[39], (std::vector<std::wstring>{L"Team 27", L"27", L"1", L"0", L".964"}));
         // Missing fields read as nothing.
-        rows = Load("\"2003\"\r\n\"Short\",3\r\n" + TeamLines(31));
+        rows = Load("\"2003\"\r\n\"Short\",3\r\n\"Name only\"\r\n" + TeamLines(30));
         EXPECT_EQ(rows[1], (std::vector<std::wstring>{L"Short", L"3", L"", L"", L"1000"}));
+        EXPECT_EQ(rows[2], (std::vector<std::wstring>{L"Name only", L"", L"", L"", L".000"}));
         // A stream error (a folder in place of the file) stops at the first team line.
         std::wstring folder(home.begin(), home.end());
         EXPECT_EQ(LoadStandings(window, folder.c_str()), 0);

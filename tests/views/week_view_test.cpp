@@ -202,6 +202,9 @@ TEST_F(WeekViewTest, ByesAreSortedWithoutCaseAndBadAwayRowsSkipped)
         EXPECT_EQ(rows.size(), 13u + 4u);  // rows 6..31 give 13 games; row 4's game is skipped
         EXPECT_EQ(rows[0][1], L"Team 6 @ Team 7");
         EXPECT_EQ(rows[0][2], L"N/A");
+        // A name as long as a cell can hold shows whole on its bye row.
+        SetCell(window, 0, kNameColumn, std::wstring(300, L'z').c_str());
+        EXPECT_EQ(Week(window, 0).back(), (std::vector<std::wstring>{L"Bye", std::wstring(254, L'z'), L""}));
     });
 }
 
