@@ -55,6 +55,22 @@ TEST_F(SettingsTest, EachValueIsTakenAsItIsRead)
     EXPECT_EQ(g_timeZoneIndex, 4);
 }
 
+// A number value that holds no bytes reads as 0, not as whatever the
+// reading started from; one too long for 4 bytes is not read.
+TEST_F(SettingsTest, NumberValuesOfOtherSizes)
+{
+    SetText(L"OffSet", L"2");
+    HKEY key = Key();
+    const BYTE five[5] = {9, 0, 0, 0, 1};
+    RegSetValueExW(key, L"Team", 0, REG_BINARY, nullptr, 0);
+    RegSetValueExW(key, L"Index", 0, REG_BINARY, five, sizeof five);
+    RegCloseKey(key);
+    g_favouriteTeam = 6;
+    EXPECT_EQ(LoadSettings(), 0);
+    EXPECT_EQ(g_favouriteTeam, 0);
+    EXPECT_EQ(g_timeZoneIndex, 11);
+}
+
 TEST_F(SettingsTest, OffsetTextReadsByIntegerRules)
 {
     for (const auto& [text, value] : std::vector<std::pair<const WCHAR*, int>>{
