@@ -1,13 +1,17 @@
 // Start-up: the season check and install directory in process, and the real
 // program's messages and single-copy behaviour through the window inspector.
 
+#include "app/resources/resource.h"
 #include "app/startup.h"
+#include "platform/internal.h"
+#include "tests/support/app_harness.h"
 #include "tests/support/program.h"
 #include "tests/support/temp_home.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -160,6 +164,48 @@ TEST_F(StartupTest, SecondStartWhileTheMessageIsUpBringsItForward)
     EXPECT_TRUE(Dump({"Corvale"})["visible"].toBool());
     EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
     EXPECT_EQ(WaitForExit(first, 10000), 0);
+}
+
+// In process: the copy already running is a window captioned "Corvale",
+// here hidden behind another window. A start finds it, shows it and makes
+// it the active window.
+class RunningCopyTest : public AppTest {};
+
+TEST_F(RunningCopyTest, ARunningCopysWindowIsShownAndActivated)
+{
+    static std::vector<std::pair<std::wstring, WPARAM>> activations;  // caption, WA_ code
+    auto listen = [](HWND window, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
+        if (message == WM_ACTIVATE)
+            activations.push_back({window->text, LOWORD(wParam)});
+        return 0;
+    };
+    auto run = [listen](WORD dialog) {
+        HRSRC resource = FindResourceW(g_instance, MAKEINTRESOURCEW(dialog), RT_DIALOG);
+        DialogBoxIndirectParamW(g_instance, static_cast<const DLGTEMPLATEW*>(LoadResource(g_instance, resource)), nullptr, listen, 0);
+    };
+    EXPECT_FALSE(ActivatePreviousInstance());
+    bool started = false;
+    QTimer fallback;  // ends both windows unless the start has ended the loops
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [&] {
+        EndDialog(FindWindowW(nullptr, L"About Corvale"), 0);
+        EndDialog(FindWindowW(nullptr, L"Corvale"), 0);
+    });
+    QTimer::singleShot(50, [&] {
+        QTimer::singleShot(50, [&] {
+            HWND copy = FindWindowW(nullptr, L"Corvale");
+            ASSERT_NE(copy, nullptr);
+            ShowWindow(copy, SW_HIDE);
+            activations.clear();
+            started = ActivatePreviousInstance();
+            EXPECT_TRUE(IsWindowVisible(copy));
+            fallback.start(500);
+        });
+        run(IDD_ABOUT);  // another window, active above it
+    });
+    run(IDD_MAIN);
+    EXPECT_TRUE(started);
+    EXPECT_EQ(activations, (std::vector<std::pair<std::wstring, WPARAM>>{{L"About Corvale", WA_INACTIVE}, {L"Corvale", WA_ACTIVE}}));
 }
 
 }  // namespace
