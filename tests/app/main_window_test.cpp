@@ -345,7 +345,9 @@ TEST_F(MainWindowTest, DialogProcedureAnswersWhatItHandled)
             {"week picked", WM_COMMAND, MAKEWPARAM(IDC_WEEK_PICKER, CBN_SELCHANGE), 0, 1},
             {"unknown command", WM_COMMAND, 12345, 0, 0},
             {"unknown timer", WM_TIMER, 4, 0, 0},
-            {"last loading stage once more", WM_TIMER, 3, 0, 1},
+            {"loading stages once more", WM_TIMER, 1, 0, 1},
+            {"second loading stage", WM_TIMER, 2, 0, 1},
+            {"last loading stage", WM_TIMER, 3, 0, 1},
             {"restored", WM_SIZE, SIZE_RESTORED, 0, 0},
             {"maximised", WM_SIZE, 2, 0, 0},  // SIZE_MAXIMIZED
             {"activated", WM_ACTIVATE, WA_ACTIVE, 0, 1},
@@ -368,6 +370,8 @@ TEST_F(MainWindowTest, DialogProcedureAnswersWhatItHandled)
         EXPECT_FALSE(IsWindowVisible(window));
         SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0);
         EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDCANCEL, 0), 1);
+        EXPECT_TRUE(window->ended);
     });
 }
 
