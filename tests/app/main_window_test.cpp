@@ -364,6 +364,9 @@ TEST_F(MainWindowTest, DialogProcedureAnswersWhatItHandled)
         EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_STANDINGS_TITLE))),
                   reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH)));
         EXPECT_TRUE(IsWindow(window) && !window->ended);
+        // A menu command answers once its window has come and gone.
+        QTimer::singleShot(100, [] { EndDialog(FindWindowW(nullptr, L"About Corvale"), 1); });
+        EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDM_ABOUT, 0), 1);
         // Activation shows the window again.
         ShowWindow(window, SW_HIDE);
         SendMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
