@@ -118,6 +118,13 @@ TEST_F(ScheduleTableTest, PickersAreFilledOnTheFirstLoadOnly)
         EXPECT_EQ(LoadScheduleTable(window, L"/nonexistent/Schedule.dat"), 0);
         EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_SCHEDULE_TABLE), LVM_GETITEMCOUNT, 0, 0), 0);
         EXPECT_EQ(teams->data.items.size(), 32u);
+        // Emptied, the pickers are filled again as on a first load.
+        SendMessageW(teams, CB_RESETCONTENT, 0, 0);
+        SendMessageW(weeks, CB_RESETCONTENT, 0, 0);
+        EXPECT_EQ(LoadScheduleTable(window, g_schedulePath), 1);
+        EXPECT_EQ(teams->data.items.size(), 32u);
+        EXPECT_EQ(teams->data.items[1], L"Team 0");
+        EXPECT_EQ(weeks->data.items.size(), 21u);
     });
 }
 
