@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, TitleIsDrawnInRedOnTheStandingsPageOnly)
 TEST_F(MainWindowTest, SecondaryWindowsOpenOnceAndEndWithTheMainWindow)
 {
     int options = -1, calendars = -1;
-    LRESULT dropDown = -1, unknown = -1;
+    LRESULT dropDown = -1, unknown = -1, minimised = -1;
     RunMainWindow([&](HWND window) {
         PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
         PostMessageW(window, WM_COMMAND, IDM_OPTIONS, 0);
@@ -228,7 +228,7 @@ TEST_F(MainWindowTest, SecondaryWindowsOpenOnceAndEndWithTheMainWindow)
             dropDown = SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TEAM_PICKER, CBN_DROPDOWN), 0);
             unknown = SendMessageW(window, WM_COMMAND, 12345, 0);
             // Minimising ends every secondary window and then the main window.
-            SendMessageW(window, WM_SIZE, SIZE_MINIMIZED, 0);
+            minimised = SendMessageW(window, WM_SIZE, SIZE_MINIMIZED, 0);
         });
         EXPECT_TRUE(WaitUntil([window] { return window->ended; }, 5000));
     });
@@ -236,6 +236,7 @@ TEST_F(MainWindowTest, SecondaryWindowsOpenOnceAndEndWithTheMainWindow)
     EXPECT_EQ(calendars, 1);
     EXPECT_EQ(dropDown, 1);
     EXPECT_EQ(unknown, 0);
+    EXPECT_EQ(minimised, 1);
     EXPECT_EQ(CountTopLevel(L"RVL Options"), 0);
     EXPECT_EQ(CountTopLevel(L"RVL Calendar"), 0);
     EXPECT_EQ(CountTopLevel(L"Corvale"), 0);
