@@ -21,17 +21,11 @@ struct Record {
     double ties = 0;
 };
 
-// The count's digits before the point, "0" when there are none.
+// A count of games (whole, at most 17) as a decimal integer: "0", "14".
 void SetCountLabel(HWND mainWindow, int label, double count)
 {
-    int point = 0;
-    int sign = 0;
-    const char* digits = _fcvt(count, 1, &point, &sign);
-    WCHAR text[32] = {};
-    for (int i = 0; i < point && i < 31 && digits[i]; ++i)
-        text[i] = static_cast<WCHAR>(digits[i]);
-    if (!text[0])
-        std::wcscpy(text, L"0");
+    WCHAR text[16];
+    wsprintfW(text, L"%d", static_cast<int>(count));
     SetWindowTextW(GetDlgItem(mainWindow, label), text);
 }
 
