@@ -13,7 +13,7 @@ int ReadDataLine(FILE* file, WCHAR* line)
         return 0;
     wsprintfW(line, L"%hs", narrow);
     size_t length = std::wcslen(line);
-    while (length > 0 && (line[length - 1] == L'\r' || line[length - 1] == L'\n'))
+    while (length != 0 && (line[length - 1] == L'\r' || line[length - 1] == L'\n'))
         line[--length] = L'\0';
     return 1;
 }

@@ -2,11 +2,16 @@
 // damaged standings files.
 
 #include "app/resources/resource.h"
+#include "app/startup.h"
+#include "data/schedule_table.h"
+#include "data/season_list.h"
 #include "data/standings.h"
 #include "platform/internal.h"
 #include "tests/support/app_harness.h"
 
 #include <cmath>
+#include <filesystem>
+#include <sys/resource.h>
 
 namespace {
 
@@ -141,6 +146,36 @@ TEST_F(StandingsTest, DamagedFilesKeepWhatWasRead)
         rows = Load("");
         EXPECT_STREQ(g_seasonLabel, L"");
         EXPECT_EQ(rows.size(), 40u);
+    });
+}
+
+// Every reader closes its file, on success and after a stream error alike:
+// with only a few file descriptors left, hundreds of loads still succeed.
+TEST_F(StandingsTest, EveryReaderClosesItsFile)
+{
+    RunMainWindow([this](HWND window) {
+        std::wstring folder(home.begin(), home.end());
+        int open = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+            open += entry.is_symlink() ? 1 : 0;
+        rlimit saved = {};
+        getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit scarce = saved;
+        scarce.rlim_cur = static_cast<rlim_t>(open + 8);
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &scarce), 0);
+        int failures = 0;
+        for (int i = 0; i < 40; ++i) {
+            LoadStandings(window, folder.c_str());
+            LoadScheduleTable(window, folder.c_str());
+            LoadSeasonList(window, folder.c_str());
+            failures += LoadStandings(window, g_standingsPath) != 1;
+            failures += LoadScheduleTable(window, g_schedulePath) != 1;
+            SendMessageW(GetDlgItem(window, IDC_SEASON_LIST), LVM_DELETEALLITEMS, 0, 0);
+            failures += LoadSeasonList(window, g_seasonPath) != 1;
+            failures += CheckScheduleSeason(g_schedulePath) != 1;
+        }
+        setrlimit(RLIMIT_NOFILE, &saved);
+        EXPECT_EQ(failures, 0);
     });
 }
 
