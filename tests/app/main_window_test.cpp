@@ -345,6 +345,7 @@ TEST_F(MainWindowTest, DialogProcedureAnswersWhatItHandled)
             {"week picker dropped down", WM_COMMAND, MAKEWPARAM(IDC_WEEK_PICKER, CBN_DROPDOWN), 0, 1},
             {"week picked", WM_COMMAND, MAKEWPARAM(IDC_WEEK_PICKER, CBN_SELCHANGE), 0, 1},
             {"unknown command", WM_COMMAND, 12345, 0, 0},
+            {"help (no viewer beside the tests)", WM_COMMAND, IDM_HELP_CONTENTS, 0, 1},
             {"unknown timer", WM_TIMER, 4, 0, 0},
             {"loading stages once more", WM_TIMER, 1, 0, 1},
             {"second loading stage", WM_TIMER, 2, 0, 1},
