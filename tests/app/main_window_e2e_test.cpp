@@ -27,10 +27,14 @@ protected:
         SetInstallDirectory(std::wstring(dir.begin(), dir.end()));
     }
 
+    // Starts the program and waits for its loading stages to end: the last
+    // one makes the main window the active one, which would end an About box
+    // opened before it.
     void Start()
     {
         pid = StartBinary("corvale");
         ASSERT_TRUE(WaitForWindow("Corvale", "dialog", 10000));
+        ASSERT_EQ(DumpWhenLoaded()["cursor"].toString(), "none");
     }
 
     void TearDown() override
@@ -108,7 +112,6 @@ TEST_F(MainWindowEndToEnd, ClosingOrMinimisingLeavesTheRegistryFileAlone)
     ASSERT_EQ(stat(path.c_str(), &original), 0);
     for (const char* ending : {"close", "minimize"}) {
         Start();
-        DumpWhenLoaded();
         // Options opened and left with Cancel changes nothing either.
         ASSERT_EQ(Winspy({"command", "Corvale", "40010"}).status, 0);
         ASSERT_TRUE(WaitForWindow("RVL Options", "dialog", 5000));
