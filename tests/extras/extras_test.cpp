@@ -42,6 +42,16 @@ TEST_F(ExtrasTest, AboutEndsWhenTheMainWindowIsActivated)
         });
         EXPECT_TRUE(ended);
         EXPECT_EQ(seen, 0);
+        // OK and Cancel end it with their own IDs.
+        for (WORD button : {IDOK, IDCANCEL}) {
+            INT_PTR answer = -1, result = -1;
+            EXPECT_TRUE(RunInsideDialog(window, IDM_ABOUT, L"About Corvale", [&](HWND about) {
+                answer = SendMessageW(about, WM_COMMAND, button, 0);
+                result = about->ended ? about->result : -1;
+            }));
+            EXPECT_EQ(answer, 1);
+            EXPECT_EQ(result, button);
+        }
     });
 }
 
