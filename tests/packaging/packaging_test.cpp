@@ -26,33 +26,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Output {
-    int status;          // exit status, -1 when the command did not end normally
-    std::string text;    // what it printed on standard output
-};
-
-std::string Quote(const std::string& word)
-{
-    std::string quoted = "'";
-    for (char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+using Output = CommandResult;
 
 // Runs a shell command (120 s at most) and collects its standard output.
 Output Capture(const std::string& command)
 {
-    Output result{-1, ""};
-    FILE* pipe = popen(("timeout 120 sh -c " + Quote(command)).c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.text.append(buffer, n);
-    int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return RunShell("timeout 120 sh -c " + ShellQuote(command));
 }
 
 std::string ReadText(const std::string& path)
@@ -102,18 +81,18 @@ TEST(ManPages, RenderWithoutWarningsAndHaveEverySection)
         std::string path = PagePath(entry.page);
         ASSERT_TRUE(fs::exists(path));
         // groff's and man's complaints go to standard error, here captured alone.
-        Output warnings = Capture("MANWIDTH=80 man --warnings -l " + Quote(path) + " 2>&1 >/dev/null");
+        Output warnings = Capture("MANWIDTH=80 man --warnings -l " + ShellQuote(path) + " 2>&1 >/dev/null");
         EXPECT_EQ(warnings.status, 0);
-        EXPECT_EQ(warnings.text, "");
-        Output page = Capture("MANWIDTH=80 man -l " + Quote(path) + " 2>/dev/null");
+        EXPECT_EQ(warnings.output, "");
+        Output page = Capture("MANWIDTH=80 man -l " + ShellQuote(path) + " 2>/dev/null");
         for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXIT STATUS", "EXAMPLES"})
-            EXPECT_NE(page.text.find("\n" + std::string(section) + "\n"), std::string::npos) << section;
-        EXPECT_NE(page.text.find("registry.reg"), std::string::npos);
+            EXPECT_NE(page.output.find("\n" + std::string(section) + "\n"), std::string::npos) << section;
+        EXPECT_NE(page.output.find("registry.reg"), std::string::npos);
         // The whatis line that apropos and lintian read starts with the page's name.
         std::string name = "\nNAME\n       " + std::string(entry.page);
-        size_t at = page.text.find(name);
-        EXPECT_TRUE(at != std::string::npos && std::string(" ,").find(page.text[at + name.size()]) != std::string::npos)
-            << page.text.substr(0, 300);
+        size_t at = page.output.find(name);
+        EXPECT_TRUE(at != std::string::npos && std::string(" ,").find(page.output[at + name.size()]) != std::string::npos)
+            << page.output.substr(0, 300);
     }
 }
 
@@ -127,11 +106,11 @@ TEST(ManPages, NameEveryOptionAndVerbOfTheHelp)
         SCOPED_TRACE(entry.page);
         Output help = Capture(std::string(CORVALE_BINARY_DIR) + "/" + entry.tool + " --help");
         ASSERT_EQ(help.status, 0);
-        std::vector<std::string> words = Matches(help.text, R"((--[a-z]+))");
-        std::string usage = help.text.substr(0, help.text.find('\n'));
+        std::vector<std::string> words = Matches(help.output, R"((--[a-z]+))");
+        std::string usage = help.output.substr(0, help.output.find('\n'));
         for (const std::string& argument : Matches(usage, R"(([A-Z][A-Z_]+))"))
             words.push_back(argument);
-        for (const std::string& verb : Matches(help.text, R"(\n  winspy ([a-z]+))"))
+        for (const std::string& verb : Matches(help.output, R"(\n  winspy ([a-z]+))"))
             words.push_back(".B " + verb);
         ASSERT_FALSE(words.empty());
         std::string page = ReadText(PagePath(entry.page));
@@ -158,8 +137,8 @@ TEST(Metainfo, ValidatesAndShowsTheReadmeScreenshots)
         EXPECT_TRUE(fs::exists(SourcePath(shot))) << shot;
     if (!Have("appstreamcli"))
         GTEST_SKIP() << "appstreamcli is not installed";
-    Output validation = Capture("appstreamcli validate --no-net " + Quote(path) + " 2>&1");
-    EXPECT_EQ(validation.status, 0) << validation.text;
+    Output validation = Capture("appstreamcli validate --no-net " + ShellQuote(path) + " 2>&1");
+    EXPECT_EQ(validation.status, 0) << validation.output;
 }
 
 // `cpack -G DEB` run on this build directory into a temporary folder.
@@ -179,24 +158,24 @@ protected:
         Output arch = Capture("dpkg --print-architecture");
         ASSERT_EQ(arch.status, 0);
         std::string name =
-            "corvale_" + std::string(CORVALE_VERSION) + "_" + arch.text.substr(0, arch.text.find('\n')) + ".deb";
-        Output cpack = Capture(Quote(CORVALE_CPACK_COMMAND) + " --config " +
-                               Quote(CORVALE_BINARY_DIR "/CPackConfig.cmake") + " -G DEB -B " +
-                               Quote(home + "/package") + " 2>&1");
-        ASSERT_EQ(cpack.status, 0) << cpack.text;
+            "corvale_" + std::string(CORVALE_VERSION) + "_" + arch.output.substr(0, arch.output.find('\n')) + ".deb";
+        Output cpack = Capture(ShellQuote(CORVALE_CPACK_COMMAND) + " --config " +
+                               ShellQuote(CORVALE_BINARY_DIR "/CPackConfig.cmake") + " -G DEB -B " +
+                               ShellQuote(home + "/package") + " 2>&1");
+        ASSERT_EQ(cpack.status, 0) << cpack.output;
         deb = home + "/package/" + name;
-        ASSERT_TRUE(fs::exists(deb)) << cpack.text;
+        ASSERT_TRUE(fs::exists(deb)) << cpack.output;
     }
 
     std::string Field(const std::string& name)
     {
-        return Capture("dpkg-deb -f " + Quote(deb) + " " + name).text;
+        return Capture("dpkg-deb -f " + ShellQuote(deb) + " " + name).output;
     }
 
     // A shell command that prints one file of the package.
     std::string Unpacked(const std::string& path)
     {
-        return "dpkg-deb --fsys-tarfile " + Quote(deb) + " | tar -xO " + Quote("./" + path);
+        return "dpkg-deb --fsys-tarfile " + ShellQuote(deb) + " | tar -xO " + ShellQuote("./" + path);
     }
 
     std::string deb;  // the package made
@@ -214,14 +193,14 @@ TEST_F(PackageTest, ControlFieldsAndDependenciesComeFromTheBinaries)
         EXPECT_NE(dependency.find(" (>= "), std::string::npos) << dependency;
     // The changelog's latest entry is this version.
     Output changelog = Capture(Unpacked("usr/share/doc/corvale/changelog.gz") + " | zcat");
-    EXPECT_EQ(changelog.text.rfind("corvale (" + std::string(CORVALE_VERSION) + ") ", 0), 0u) << changelog.text;
+    EXPECT_EQ(changelog.output.rfind("corvale (" + std::string(CORVALE_VERSION) + ") ", 0), 0u) << changelog.output;
 }
 
 TEST_F(PackageTest, InstallsUnderUsrAndPassesLintian)
 {
     std::set<std::string> files;
     // Each line of the listing ends in a path, then " -> TARGET" for a link; folders end in '/'.
-    std::string listing = Capture("dpkg-deb -c " + Quote(deb)).text;
+    std::string listing = Capture("dpkg-deb -c " + ShellQuote(deb)).output;
     for (const std::string& path : Matches(listing, R"( \./([^ \n]*[^/ \n])(?: -> [^\n]*)?\n)"))
         files.insert(path);
     std::set<std::string> expected = {
@@ -247,16 +226,16 @@ TEST_F(PackageTest, InstallsUnderUsrAndPassesLintian)
 
     // The menu entry runs the packaged launcher; the metainfo names that entry.
     Output entry = Capture(Unpacked("usr/share/applications/corvale.desktop"));
-    EXPECT_NE(entry.text.find("\nExec=\"/usr/bin/corvale-start\"\n"), std::string::npos) << entry.text;
+    EXPECT_NE(entry.output.find("\nExec=\"/usr/bin/corvale-start\"\n"), std::string::npos) << entry.output;
     Output metainfo = Capture(Unpacked("usr/share/metainfo/io.github.corvale.Corvale.metainfo.xml"));
-    EXPECT_NE(metainfo.text.find("<launchable type=\"desktop-id\">corvale.desktop</launchable>"), std::string::npos);
+    EXPECT_NE(metainfo.output.find("<launchable type=\"desktop-id\">corvale.desktop</launchable>"), std::string::npos);
 
     if (!Have("lintian"))
         GTEST_SKIP() << "lintian is not installed";
     // Errors fail lintian itself; warnings are listed, and there should be none either.
-    Output lintian = Capture("lintian --fail-on error " + Quote(deb) + " 2>/dev/null");
-    EXPECT_EQ(lintian.status, 0) << lintian.text;
-    EXPECT_EQ(Matches(lintian.text, R"((?:^|\n)([EW]: [^\n]*))").size(), 0u) << lintian.text;
+    Output lintian = Capture("lintian --fail-on error " + ShellQuote(deb) + " 2>/dev/null");
+    EXPECT_EQ(lintian.status, 0) << lintian.output;
+    EXPECT_EQ(Matches(lintian.output, R"((?:^|\n)([EW]: [^\n]*))").size(), 0u) << lintian.output;
 }
 
 // Unpacked anywhere, the package's installer finds its season and the
@@ -264,10 +243,10 @@ TEST_F(PackageTest, InstallsUnderUsrAndPassesLintian)
 TEST_F(PackageTest, UnpackedProgramsRunOnTheBundledSeason)
 {
     std::string root = home + "/unpacked";
-    ASSERT_EQ(Capture("dpkg-deb -x " + Quote(deb) + " " + Quote(root)).status, 0);
-    Output install = Capture(Quote(root + "/usr/bin/corvale-install"));
+    ASSERT_EQ(Capture("dpkg-deb -x " + ShellQuote(deb) + " " + ShellQuote(root)).status, 0);
+    Output install = Capture(ShellQuote(root + "/usr/bin/corvale-install"));
     ASSERT_EQ(install.status, 0);
-    EXPECT_EQ(install.text, "Corvale installed in " + home + "/.local/share/corvale\n");
+    EXPECT_EQ(install.output, "Corvale installed in " + home + "/.local/share/corvale\n");
 
     pid_t program = fork();
     if (program == 0) {

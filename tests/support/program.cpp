@@ -48,17 +48,18 @@ bool IsRunning(pid_t pid)
     return waitpid(pid, &status, WNOHANG) == 0;
 }
 
-WinspyResult Winspy(const std::vector<std::string>& args)
+std::string ShellQuote(const std::string& word)
 {
-    std::string command = std::string(CORVALE_BINARY_DIR) + "/winspy";
-    for (const std::string& arg : args) {
-        std::string quoted = "'";
-        for (char c : arg)
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        command += " " + quoted + "'";
-    }
-    WinspyResult result{-1, ""};
-    FILE* pipe = popen(command.c_str(), "r");
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+CommandResult RunShell(const std::string& commandLine)
+{
+    CommandResult result{-1, ""};
+    FILE* pipe = popen(commandLine.c_str(), "r");
     if (!pipe)
         return result;
     char buffer[4096];
@@ -68,6 +69,14 @@ WinspyResult Winspy(const std::vector<std::string>& args)
     int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+WinspyResult Winspy(const std::vector<std::string>& args)
+{
+    std::string command = std::string(CORVALE_BINARY_DIR) + "/winspy";
+    for (const std::string& arg : args)
+        command += " " + ShellQuote(arg);
+    return RunShell(command);
 }
 
 // The lines of `winspy list` for windows with this caption (and kind, when given).

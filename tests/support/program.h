@@ -19,10 +19,17 @@ int WaitForExit(pid_t pid, int timeoutMs);
 // True while the process has not ended.
 bool IsRunning(pid_t pid);
 
-struct WinspyResult {
-    int status;          // exit status of winspy
+struct CommandResult {
+    int status;          // exit status, -1 when the command did not end normally
     std::string output;  // what it printed on standard output
 };
+using WinspyResult = CommandResult;
+
+// A word quoted for sh.
+std::string ShellQuote(const std::string& word);
+
+// Runs a sh command line and collects its standard output.
+CommandResult RunShell(const std::string& commandLine);
 
 // Runs build/winspy with `args`.
 WinspyResult Winspy(const std::vector<std::string>& args);

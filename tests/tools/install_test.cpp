@@ -23,14 +23,6 @@ const char* const kSeasonFiles[] = {"Standings.dat", "Schedule.dat", "Season.dat
 const char* const kPrograms[] = {"corvale", "winspy", "corvale-install", "corvale-help", "corvale-dataserver",
                                  "corvale-start"};
 
-std::string Quote(const std::string& word)
-{
-    std::string quoted = "'";
-    for (char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // Exit status of a shell command, its output discarded.
 int Shell(const std::string& command)
 {
@@ -74,8 +66,8 @@ protected:
         TempHomeTest::SetUp();
         unsetenv("XDG_DATA_HOME");
         prefix = home + "/prefix";
-        std::string install = Quote(CORVALE_CMAKE_COMMAND) + " --install " + Quote(CORVALE_BINARY_DIR);
-        ASSERT_EQ(Shell(install + " --prefix " + Quote(prefix)), 0) << install;
+        std::string install = ShellQuote(CORVALE_CMAKE_COMMAND) + " --install " + ShellQuote(CORVALE_BINARY_DIR);
+        ASSERT_EQ(Shell(install + " --prefix " + ShellQuote(prefix)), 0) << install;
     }
 
     // True when the registry file records `directory` as Install.
@@ -140,13 +132,13 @@ TEST_F(InstallTest, DesktopEntryPassesTheValidator)
 {
     if (Shell("sh -c 'command -v desktop-file-validate'") != 0)
         GTEST_SKIP() << "desktop-file-validate is not installed";
-    std::string command = "desktop-file-validate " + Quote(prefix + "/share/applications/corvale.desktop");
+    std::string command = "desktop-file-validate " + ShellQuote(prefix + "/share/applications/corvale.desktop");
     EXPECT_EQ(Shell(command), 0) << command;
 }
 
 TEST_F(InstallTest, InstalledInstallerFindsItsSeasonAndKeepsFilesAlreadyThere)
 {
-    const std::string installer = Quote(prefix + "/bin/corvale-install");
+    const std::string installer = ShellQuote(prefix + "/bin/corvale-install");
     const std::string local = home + "/.local/share/corvale";
     ASSERT_EQ(Shell(installer), 0);
     EXPECT_TRUE(HoldsTheSeason(local));
@@ -164,12 +156,12 @@ TEST_F(InstallTest, InstalledInstallerFindsItsSeasonAndKeepsFilesAlreadyThere)
     fs::rename(prefix, home + "/moved");
     unsetenv("XDG_DATA_HOME");
     fs::remove_all(local);
-    ASSERT_EQ(Shell(Quote(home + "/moved/bin/corvale-install")), 0);
+    ASSERT_EQ(Shell(ShellQuote(home + "/moved/bin/corvale-install")), 0);
     EXPECT_TRUE(HoldsTheSeason(local));
 
     // The explicit form still takes any season folder and install folder.
-    ASSERT_EQ(Shell(Quote(home + "/moved/bin/corvale-install") + " " + Quote(SourcePath("season/2003")) + " " +
-                  Quote(home + "/elsewhere")),
+    ASSERT_EQ(Shell(ShellQuote(home + "/moved/bin/corvale-install") + " " + ShellQuote(SourcePath("season/2003")) + " " +
+                  ShellQuote(home + "/elsewhere")),
               0);
     EXPECT_TRUE(HoldsTheSeason(home + "/elsewhere"));
     EXPECT_TRUE(RegistryInstallIs(home + "/elsewhere"));
@@ -179,9 +171,9 @@ TEST_F(InstallTest, InstallerOutsideTheLayoutOrWithBadArgumentsChangesNothing)
 {
     fs::create_directories(home + "/loose");
     fs::copy_file(prefix + "/bin/corvale-install", home + "/loose/corvale-install");
-    EXPECT_EQ(Shell(Quote(home + "/loose/corvale-install")), 1);
-    EXPECT_EQ(Shell(Quote(home + "/loose/corvale-install") + " " + Quote(home + "/no-season")), 1);
-    const std::string installer = Quote(prefix + "/bin/corvale-install");
+    EXPECT_EQ(Shell(ShellQuote(home + "/loose/corvale-install")), 1);
+    EXPECT_EQ(Shell(ShellQuote(home + "/loose/corvale-install") + " " + ShellQuote(home + "/no-season")), 1);
+    const std::string installer = ShellQuote(prefix + "/bin/corvale-install");
     for (const char* args : {" --bogus", " -", " a b c"})
         EXPECT_EQ(Shell(installer + args), 2) << args;
     EXPECT_EQ(Shell(installer + " --help"), 0);
