@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <unordered_map>
+
 namespace platform {
 
 namespace {
@@ -174,15 +176,23 @@ private:
     QPointer<QWidget> m_control;      // the control framed
 };
 
+// Each client area's mark, looked up without walking the area's children:
+// controls are moved and shown often (the division images as a list scrolls).
+std::unordered_map<QWidget*, QPointer<FocusMark>> g_marks;
+
 // The mark of a dialog's client area, made when first needed.
 FocusMark* MarkOf(QWidget* area, bool make)
 {
     if (!area)
         return nullptr;
-    for (QObject* child : area->children())
-        if (auto* mark = dynamic_cast<FocusMark*>(child))
-            return mark;
-    return make ? new FocusMark(area) : nullptr;
+    auto found = g_marks.find(area);
+    if (found != g_marks.end() && found->second)
+        return found->second;
+    if (!make)
+        return nullptr;
+    auto* mark = new FocusMark(area);
+    g_marks[area] = mark;
+    return mark;
 }
 
 // The control of ours that holds a focused widget (a month calendar's
