@@ -49,16 +49,6 @@ QString ExistingFace(const QString& face)
     return families.contains("DejaVu Sans") ? QStringLiteral("DejaVu Sans") : QStringLiteral("Sans Serif");
 }
 
-QFont FontFrom(const LOGFONTW& description)
-{
-    QFont font(ExistingFace(QString::fromWCharArray(description.lfFaceName)));
-    int height = description.lfHeight < 0 ? -description.lfHeight : description.lfHeight;
-    font.setPixelSize(std::max(1, (height ? height : 11) * kScale * 3 / 4));
-    font.setWeight(description.lfWeight >= 600 ? QFont::Bold : QFont::Normal);
-    font.setItalic(description.lfItalic != 0);
-    return font;
-}
-
 QColor ColourFrom(COLORREF colour)
 {
     return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
@@ -82,6 +72,16 @@ bool SameTexts(const std::vector<PaintedText>& a, const std::vector<PaintedText>
 }  // namespace
 
 namespace platform {
+
+QFont FontFrom(const LOGFONTW& description)
+{
+    QFont font(ExistingFace(QString::fromWCharArray(description.lfFaceName)));
+    int height = description.lfHeight < 0 ? -description.lfHeight : description.lfHeight;
+    font.setPixelSize(std::max(1, (height ? height : 11) * kScale * 3 / 4));
+    font.setWeight(description.lfWeight >= 600 ? QFont::Bold : QFont::Normal);
+    font.setItalic(description.lfItalic != 0);
+    return font;
+}
 
 void StartFontWarmUp()
 {

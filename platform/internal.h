@@ -200,6 +200,8 @@ void KillTimersOf(WindowObject* window);
 QWidget* ClientWidget(WindowObject* dialog);
 // The font dialogs and controls use ("MS Sans Serif" 8 on the handheld).
 QFont DialogFont();
+// The desktop font a CreateFontIndirectW description draws with.
+QFont FontFrom(const LOGFONTW& description);
 // Reading the system's font configuration takes milliseconds, and the first
 // list view needs it: the program's start begins it on another thread while
 // the application object is made, and what needs fonts first waits for it

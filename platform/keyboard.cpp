@@ -251,12 +251,9 @@ protected:
 
 }  // namespace
 
+// Called once, by StartWindowing, once the application object exists.
 void StartKeyboard()
 {
-    static bool started = false;
-    if (started || !qApp)
-        return;
-    started = true;
     qApp->installEventFilter(new KeyboardFilter(qApp));
     QObject::connect(qApp, &QApplication::focusChanged, qApp, MoveFocusMark);
 }

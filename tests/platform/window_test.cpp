@@ -408,6 +408,31 @@ TEST_F(WindowTest, TextDrawnOnAControlIsKeptUntilTheNextPaint)
     });
 }
 
+// A description's height, weight and slant are what a person sees drawn:
+// the standings title is bold and upright.
+TEST_F(WindowTest, DrawnFontFollowsItsDescription)
+{
+    struct Case {
+        LONG height, weight;
+        BYTE italic;
+        int pixels;
+        bool bold, slanted;
+    };
+    const Case cases[] = {{14, FW_BOLD, 0, 21, true, false}, {-14, 400, 0, 21, false, false},
+                          {14, 599, 1, 21, false, true}, {0, 600, 0, 16, true, false}};
+    for (const Case& c : cases) {
+        LOGFONTW description = {};
+        description.lfHeight = c.height;
+        description.lfWeight = c.weight;
+        description.lfItalic = c.italic;
+        std::wcscpy(description.lfFaceName, L"Tahoma");
+        QFont font = platform::FontFrom(description);
+        EXPECT_EQ(font.pixelSize(), c.pixels) << c.height;
+        EXPECT_EQ(font.bold(), c.bold) << c.weight;
+        EXPECT_EQ(font.italic(), c.slanted) << int(c.italic);
+    }
+}
+
 TEST_F(WindowTest, WaitCursorShowsInTheDump)
 {
     Run([](HWND window) {
