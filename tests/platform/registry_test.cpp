@@ -211,6 +211,25 @@ TEST_F(RegistryTest, ReadsFileWrittenElsewhereAfreshAtEachQuery)
     RegCloseKey(key);
 }
 
+// A file longer than one read: its last byte, alone in the second read,
+// still counts.
+TEST_F(RegistryTest, FileOfOneByteMoreThanAReadIsReadWhole)
+{
+    std::string text = "REGEDIT4\n\n" + kSection;
+    const std::string last = "\"Team\"=dword:00000007";
+    for (int i = 0; text.size() + last.size() < 65537; ++i) {
+        size_t room = 65537 - last.size() - text.size();
+        std::string name = "\"P" + std::to_string(i) + "\"=\"";
+        size_t fill = std::min<size_t>(90, room > name.size() + 2 ? room - name.size() - 2 : 0);
+        text += name + std::string(fill, 'x') + "\"\n";
+    }
+    text += last;
+    ASSERT_EQ(text.size(), 65537u);
+    WriteRegistry(text);
+    EXPECT_EQ(Read(L"Team"), L"dword 7");
+    EXPECT_EQ(Read(L"P0"), std::wstring(90, L'x'));
+}
+
 TEST_F(RegistryTest, DamagedLinesReadAsMissingAndOriginalIsKeptOnWrite)
 {
     const std::string header = "REGEDIT4\n\n";

@@ -108,6 +108,12 @@ TEST_F(WindowTest, TemplateBuildsControlsWithConsistentGeometry)
         EXPECT_EQ(screen.top, 26);  // below the navigation bar
         EXPECT_EQ(client.right, 240);
         EXPECT_EQ(client.bottom, 268);  // above the menu bar
+        // Sizing succeeds for a live dialog only, and with its flags named.
+        SHINITDLGINFO info = {SHIDIM_FLAGS, window, SHIDIF_SIZEDLGFULLSCREEN};
+        EXPECT_TRUE(SHInitDialog(&info));
+        info.dwMask = 0;
+        EXPECT_FALSE(SHInitDialog(&info));
+        EXPECT_FALSE(SHInitDialog(nullptr));
         HWND standings = GetDlgItem(window, 10);
         GetWindowRect(standings, &list);
         EXPECT_EQ(list.left, 9);        // 6 units across
