@@ -2,6 +2,7 @@
 // wide-path fopen, two-argument wcstok, _wtoi, _fcvt, wsprintfW and Sleep;
 // then the file handles the program writes whole files through, with their
 // test seam.
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/testing.h"
 #include "platform/text.h"
@@ -422,9 +423,20 @@ FileObject* OpenFileOf(HANDLE handle)
     return openFiles.count(file) ? file : nullptr;
 }
 
-// Writes all of the bytes through interruptions and partial writes; 0, or
-// the system error number, with the bytes written in *done.
-int WriteAll(int fd, const char* data, size_t bytes, size_t* done)
+// Syncs the folder that holds `path`, through the test seam.
+int SyncFolderOf(const std::string& path)
+{
+    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::string folder = parent.empty() ? std::string(".") : parent.string();
+    int error = SeamError("sync folder", folder);
+    return error ? error : platform::SyncFolder(folder);
+}
+
+}  // namespace
+
+namespace platform {
+
+int WriteAllBytes(int fd, const char* data, size_t bytes, size_t* done)
 {
     for (*done = 0; *done < bytes;) {
         ssize_t wrote = write(fd, data + *done, bytes - *done);
@@ -437,24 +449,17 @@ int WriteAll(int fd, const char* data, size_t bytes, size_t* done)
     return 0;
 }
 
-// Syncs the folder that holds `path`, so that a rename in it reaches the
-// disk; 0 or the system error number.
-int SyncFolder(const std::string& path)
+int SyncFolder(const std::string& folder)
 {
-    std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    std::string folder = parent.empty() ? std::string(".") : parent.string();
-    int error = SeamError("sync folder", folder);
-    int fd = error ? -1 : open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (!error && fd < 0)
-        error = errno;
-    if (fd >= 0 && fsync(fd) != 0)
-        error = errno;
-    if (fd >= 0)
-        close(fd);
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = fsync(fd) != 0 ? errno : 0;
+    close(fd);
     return error;
 }
 
-}  // namespace
+}  // namespace platform
 
 void SetFileOperationHookForTest(FileOperationHook hook)
 {
@@ -493,7 +498,7 @@ BOOL WriteFile(HANDLE handle, const void* buffer, DWORD bytes, DWORD* written, v
     }
     int refused = SeamError("write", file->path);
     size_t done = 0;
-    int error = WriteAll(file->fd, static_cast<const char*>(buffer), refused ? bytes / 2 : bytes, &done);
+    int error = platform::WriteAllBytes(file->fd, static_cast<const char*>(buffer), refused ? bytes / 2 : bytes, &done);
     if (written)
         *written = static_cast<DWORD>(done);
     if (error || refused)
@@ -562,6 +567,6 @@ BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags)
     if (!error && renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), mode) != 0)
         error = errno;
     if (!error && (flags & MOVEFILE_WRITE_THROUGH))
-        error = SyncFolder(target);
+        error = SyncFolderOf(target);
     return error ? FailWith(error, source) : TRUE;
 }

@@ -1,6 +1,7 @@
 // The registry: HKEY_LOCAL_MACHINE kept in a REGEDIT4 text file under the
 // user's configuration directory. Every call reads the file afresh; every
 // change is a locked read-modify-write that replaces the file atomically.
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/testing.h"
 #include "platform/text.h"
@@ -456,21 +457,11 @@ bool SeamAllowsWrite()
 bool WriteAll(int fd, const std::string& text)
 {
     bool allowed = SeamAllowsWrite();
-    size_t end = allowed ? text.size() : text.size() / 2;
-    for (size_t done = 0; done < end;) {
-        ssize_t wrote = write(fd, text.data() + done, end - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0) {
-            if (wrote == 0)
-                errno = EIO;
-            return false;
-        }
-        done += static_cast<size_t>(wrote);
-    }
-    if (!allowed)
-        errno = ENOSPC;
-    return allowed;
+    size_t done = 0;
+    int error = platform::WriteAllBytes(fd, text.data(), allowed ? text.size() : text.size() / 2, &done);
+    if (error || !allowed)
+        errno = error ? error : ENOSPC;
+    return !error && allowed;
 }
 
 // Keeps the damaged file as registry.reg.damaged, or .damaged.1, .2, ... when
@@ -526,9 +517,7 @@ LONG Save(const std::string& dir, const std::string& path, const std::string& te
         unlink(temp.c_str());
         return ErrorFrom(error, ERROR_WRITE_FAULT);
     }
-    Descriptor directory(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.fd >= 0)
-        fsync(directory.fd);
+    platform::SyncFolder(dir);  // best effort: the new file is in place
     return ERROR_SUCCESS;
 }
 
