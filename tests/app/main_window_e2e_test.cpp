@@ -100,12 +100,7 @@ TEST_F(MainWindowEndToEnd, MinimisingEndsTheProgram)
 // (saved as "2") and no time zone index (saved as 11).
 TEST_F(MainWindowEndToEnd, ClosingOrMinimisingLeavesTheRegistryFileAlone)
 {
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
-    DWORD team = 9;
-    RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(L" +2"), 4 * sizeof(WCHAR));
-    RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&team), 4);
-    RegCloseKey(key);
+    StoreSettings(L" +2", 9);
     const std::string path = configDir + "/corvale/registry.reg";
     const std::string before = ReadFile(path);
     struct stat original = {};
@@ -129,13 +124,7 @@ TEST_F(MainWindowEndToEnd, ClosingOrMinimisingLeavesTheRegistryFileAlone)
 // The zone stored in the registry shifts every time the next start shows.
 TEST_F(MainWindowEndToEnd, StoredTimeZoneShiftsEveryTime)
 {
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
-    DWORD team = 18, zone = 4;
-    RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"-3"), 3 * sizeof(WCHAR));
-    RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&team), 4);
-    RegSetValueExW(key, L"Index", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zone), 4);
-    RegCloseKey(key);
+    StoreSettings(L"-3", 18, 4);
     Start();
     QJsonObject window = DumpWhenLoaded();
     QJsonArray team0 = ControlOf(window, 1006)["rows"].toArray().at(0).toArray();

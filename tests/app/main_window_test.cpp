@@ -10,6 +10,7 @@
 #include "platform/testing.h"
 #include "settings/settings.h"
 #include "tests/support/app_harness.h"
+#include "tests/support/program.h"
 
 #include <QJsonArray>
 #include <QTimer>
@@ -53,12 +54,7 @@ protected:
 
 TEST_F(MainWindowTest, OpensFullScreenWithPickersTabsAndColumns)
 {
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
-    DWORD five = 5;
-    RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"), 2 * sizeof(WCHAR));
-    RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&five), 4);
-    RegCloseKey(key);
+    StoreSettings(L"0", 5);
     RunMainWindow([](HWND window) {
         EXPECT_EQ(g_mainWindow, window);
         RECT screen;
@@ -304,13 +300,7 @@ TEST_F(MainWindowTest, LoadingStagesFillThePagesInOrder)
 TEST_F(MainWindowTest, PickersRefillTheirPageOnlyOnASelectionChange)
 {
     g_favouriteTeam = 5;
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
-    DWORD five = 5, zone = 11;
-    RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"0"), 2 * sizeof(WCHAR));
-    RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&five), 4);
-    RegSetValueExW(key, L"Index", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zone), 4);
-    RegCloseKey(key);
+    StoreSettings(L"0", 5, 11);
     RunMainWindow([](HWND window) {
         HWND teamList = GetDlgItem(window, IDC_TEAM_LIST);
         EXPECT_EQ(ListCell(teamList, 0, 1), L"7 @ San Francisco 49");  // Chicago, team row 5

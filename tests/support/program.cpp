@@ -175,3 +175,16 @@ void SetInstallDirectory(const std::wstring& directory)
                    static_cast<DWORD>((directory.size() + 1) * sizeof(WCHAR)));
     RegCloseKey(key);
 }
+
+void StoreSettings(const std::wstring& offset, int team, int zone)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
+    RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(offset.c_str()),
+                   static_cast<DWORD>((offset.size() + 1) * sizeof(WCHAR)));
+    DWORD numbers[2] = {static_cast<DWORD>(team), static_cast<DWORD>(zone)};
+    RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&numbers[0]), 4);
+    if (zone >= 0)
+        RegSetValueExW(key, L"Index", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&numbers[1]), 4);
+    RegCloseKey(key);
+}

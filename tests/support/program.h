@@ -59,3 +59,7 @@ QJsonArray RowsOf(const QJsonObject& window, int id);
 
 // Sets the registry value Install (through the platform's registry).
 void SetInstallDirectory(const std::wstring& directory);
+
+// Stores the settings a start reads: the offset text, the favourite team
+// and, when not negative, the time zone index.
+void StoreSettings(const std::wstring& offset, int team, int zone = -1);
