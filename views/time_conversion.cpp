@@ -87,10 +87,18 @@ WCHAR* ConvertClockTime(WCHAR* clock)
         *second = L'\0';
     unsigned short minute = 0;
     std::swscanf(minuteText, L"%hu", &minute);
-    // An Eastern hour off the clock is refused before the shift could wrap it
-    // onto one; a minute above 59 is refused by the formatting.
+    // A shifted hour of 0 to 47 is wrapped once onto the clock, whatever the
+    // Eastern hour was ("24:00" is midnight). Outside that range an Eastern
+    // hour of the clock gives the hour of the same clock, and any other is
+    // refused; a minute above 59 is refused by the formatting.
     int easternHour = _wtoi(clock);
-    if (easternHour < 0 || easternHour > 23)
+    long long shifted = static_cast<long long>(easternHour) + g_timeZoneOffset;
+    int hour;
+    if (shifted >= 0 && shifted <= 47)
+        hour = static_cast<int>(shifted >= 24 ? shifted - 24 : shifted);
+    else if (easternHour >= 0 && easternHour <= 23)
+        hour = ShiftHour(easternHour, 0);
+    else
         return nullptr;
-    return FormatClock(static_cast<WORD>(ShiftHour(easternHour, 0)), minute, clock) ? clock : nullptr;
+    return FormatClock(static_cast<WORD>(hour), minute, clock) ? clock : nullptr;
 }

@@ -57,6 +57,7 @@ TEST_F(SeasonListTest, OddLinesGiveDefinedRows)
                            "\"Four\",\"9:00\"\r\n"
                            "\"No colon\",\"1300\"\r\n"       // not a time: empty
                            "\"Bad minute\",\"13:75\"\r\n"
+                           "\"Midnight\",\"24:00\"\r\n"     // Eastern 24 is midnight
                            "\"Empty\",\"\"\r\n"
                            "\r\n"                               // lines of a line break alone: no row
                            "\n"
@@ -69,7 +70,7 @@ TEST_F(SeasonListTest, OddLinesGiveDefinedRows)
         EXPECT_EQ(withEnd, withoutEnd);
         const std::vector<std::vector<std::wstring>> expected = {
             {L"XY", L"1:00p"}, {L"Short time", L""}, {L"Three", L"1:05a"}, {L"Four", L"9:00a"},
-            {L"No colon", L""}, {L"Bad minute", L""}, {L"Empty", L""},
+            {L"No colon", L""}, {L"Bad minute", L""}, {L"Midnight", L"12:00a"}, {L"Empty", L""},
             {L"AB", L""},  // the time field is " C\"", no time
             // 1023 bytes of the long line, then the rest of it as a line of its own.
             {L"Long", L""}, {std::wstring(1100 - 1015, L'1'), L""},

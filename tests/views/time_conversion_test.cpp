@@ -115,10 +115,17 @@ INSTANTIATE_TEST_SUITE_P(Clocks, ClockTimeTest, ::testing::Values(
     ClockCase{L"9:00", 0, L"9:00a"},
     ClockCase{L"23:59", 0, L"11:59p"},
     ClockCase{L"1300", 0, nullptr},
-    // Hours and minutes off the clock are refused, not wrapped onto it.
-    ClockCase{L"24:00", 0, nullptr},
-    ClockCase{L"24:00", -1, nullptr},
-    ClockCase{L"-1:00", 1, nullptr},
+    // A shifted hour of 0 to 47 is wrapped once, whatever the Eastern hour.
+    ClockCase{L"24:00", 0, L"12:00a"},
+    ClockCase{L"24:00", -1, L"11:00p"},
+    ClockCase{L"25:00", -3, L"10:00p"},
+    ClockCase{L"47:00", -7, L"4:00p"},
+    ClockCase{L"-1:00", 1, L"12:00a"},
+    ClockCase{L"-1:00", 3, L"2:00a"},
+    // Outside 0 to 47, an Eastern hour off the clock is refused.
+    ClockCase{L"48:00", 0, nullptr},
+    ClockCase{L"-1:00", 0, nullptr},
+    ClockCase{L"30:00", 20, nullptr},
     ClockCase{L"13:60", 0, nullptr},
     ClockCase{L"13:75", -1, nullptr},
     ClockCase{L"23:30", INT_MAX, L"6:30a"},
