@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kTeamLines = 32;
 constexpr int kTeamsPerDivision = 4;
+constexpr int kLargestCountExponent = 512;  // counts below 2^512 are used as they are
 
 void AddBlankRow(HWND mainWindow)
 {
@@ -40,6 +41,15 @@ void AddTeamLine(HWND mainWindow, WCHAR* line)
 
 void FormatWinningPercentage(double wins, double losses, double ties, WCHAR* text)
 {
+    // Counts too large for (2W + T) * 1000 are first scaled down by a power
+    // of two, which is exact and leaves every ratio as it was.
+    int exponent = 0;
+    std::frexp(std::fmax(std::fabs(wins), std::fmax(std::fabs(losses), std::fabs(ties))), &exponent);
+    if (exponent > kLargestCountExponent) {
+        wins = std::ldexp(wins, -exponent);
+        losses = std::ldexp(losses, -exponent);
+        ties = std::ldexp(ties, -exponent);
+    }
     double games = wins + losses + ties;
     if (games == 0) {
         std::wcscpy(text, L".000");

@@ -43,11 +43,15 @@ INSTANTIATE_TEST_SUITE_P(Records, PercentageTest, ::testing::Values(
     // Halfway in decimal but not in binary: forty games with an odd number of ties.
     PercentageCase{1, 38, 1, L".038"}, PercentageCase{0, 39, 1, L".013"}, PercentageCase{6, 33, 1, L".163"},
     PercentageCase{11, 28, 1, L".288"}, PercentageCase{20, 19, 1, L".513"}, PercentageCase{37, 2, 1, L".938"},
-    PercentageCase{39, 0, 1, L".988"}, PercentageCase{1, 1999, 0, L".001"}, PercentageCase{1999, 1, 0, L"1000"}),
+    PercentageCase{39, 0, 1, L".988"}, PercentageCase{1, 1999, 0, L".001"}, PercentageCase{1999, 1, 0, L"1000"},
+    // Counts of any size the numbers of a file can hold.
+    PercentageCase{1e306, 1e306, 0, L".500"}, PercentageCase{1e308, 1e308, 1e308, L".500"},
+    PercentageCase{1.7e308, 0, 0, L"1000"}, PercentageCase{3e305, 5e305, 0, L".375"}),
     [](const ::testing::TestParamInfo<PercentageCase>& info) {
         std::string name;
         for (double count : {info.param.wins, info.param.losses, info.param.ties})
-            name += (name.empty() ? "" : "_") + std::string(count < 0 ? "minus" : "") + std::to_string(static_cast<int>(std::abs(count)));
+            name += (name.empty() ? "" : "_") + std::string(count < 0 ? "minus" : "") +
+                    (std::abs(count) < 1e9 ? std::to_string(static_cast<int>(std::abs(count))) : "e" + std::to_string(static_cast<int>(std::log10(std::abs(count)))));
         return name;
     });
 
@@ -130,6 +134,9 @@ TEST_F(StandingsTest, DamagedFilesKeepWhatWasRead)
         rows = Load("\"2003\"\r\n\"Short\",3\r\n\"Name only\"\r\n" + TeamLines(30));
         EXPECT_EQ(rows[1], (std::vector<std::wstring>{L"Short", L"3", L"", L"", L"1000"}));
         EXPECT_EQ(rows[2], (std::vector<std::wstring>{L"Name only", L"", L"", L"", L".000"}));
+        // Counts far beyond any season keep their exact halves.
+        rows = Load("\"2003\"\r\n\"Huge\",1e306,1e306,0\r\n" + TeamLines(31));
+        EXPECT_EQ(rows[1], (std::vector<std::wstring>{L"Huge", L"1e306", L"1e306", L"0", L".500"}));
         // A stream error (a folder in place of the file) stops at the first team line.
         std::wstring folder(home.begin(), home.end());
         EXPECT_EQ(LoadStandings(window, folder.c_str()), 0);
