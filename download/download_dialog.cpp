@@ -14,7 +14,9 @@ int g_rememberedWeek = 0;
 
 namespace {
 
-constexpr UINT kStageDelay = 100;  // ms before each stage, so windows paint first
+constexpr UINT kStageDelay = 100;   // ms before each stage, so windows paint first
+constexpr UINT_PTR kTransferStage = 1;  // timer of the transfer
+constexpr UINT_PTR kViewsStage = 2;     // timer of the views rebuilt after it
 
 void ShowMainInsteadOf(HWND dialog)
 {
@@ -37,7 +39,7 @@ void EndWithFailure(HWND dialog)
 // Stage 1: both files, then the standings and the schedule table reloaded.
 void TransferFiles(HWND dialog)
 {
-    KillTimer(dialog, 1);
+    KillTimer(dialog, kTransferStage);
     if (!FetchStandings(dialog) || !FetchSchedule(dialog)) {
         EndWithFailure(dialog);
         return;
@@ -49,18 +51,26 @@ void TransferFiles(HWND dialog)
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     LoadStandings(g_mainWindow, g_standingsPath);
     LoadScheduleTable(g_mainWindow, g_schedulePath);
-    SetTimer(dialog, 2, kStageDelay, nullptr);
+    SetTimer(dialog, kViewsStage, kStageDelay, nullptr);
 }
 
 // Stage 2: the Team and Week pages for the remembered selections.
 void RebuildViews(HWND dialog)
 {
-    KillTimer(dialog, 2);
+    KillTimer(dialog, kViewsStage);
     ShowTeamSchedule(g_mainWindow, g_rememberedTeam);
     ShowWeekGames(g_mainWindow, g_rememberedWeek);
     SetCursor(nullptr);
     InvalidateRect(GetDlgItem(g_mainWindow, IDC_STANDINGS_TITLE), nullptr, TRUE);
     EndDialog(dialog, 2);
+}
+
+// Cancel or OK between the stages: the views stage will not run, so the
+// wait cursor that it would have removed goes with the dialog.
+void StopViewsStage(HWND dialog)
+{
+    if (KillTimer(dialog, kViewsStage))
+        SetCursor(nullptr);
 }
 
 }  // namespace
@@ -74,25 +84,27 @@ INT_PTR DownloadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
         SHDoneButton(dialog, SHDB_HIDE);
         CreateEmptyMenuBar(dialog);
         SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        SetTimer(dialog, 1, kStageDelay, nullptr);
+        SetTimer(dialog, kTransferStage, kStageDelay, nullptr);
         return TRUE;
     }
     case WM_TIMER:
-        if (wParam == 1)
+        if (wParam == kTransferStage)
             TransferFiles(dialog);
-        else if (wParam == 2)
+        else if (wParam == kViewsStage)
             RebuildViews(dialog);
         else
             return FALSE;
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) {
+            StopViewsStage(dialog);
             ShowWindow(g_mainWindow, SW_SHOWNORMAL);
             UpdateWindow(g_mainWindow);
             EndDialog(dialog, 2);
             return TRUE;
         }
         if (LOWORD(wParam) == IDOK) {
+            StopViewsStage(dialog);
             CloseInternetHandles();
             EndDialog(dialog, 1);
             return TRUE;

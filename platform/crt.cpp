@@ -554,7 +554,8 @@ BOOL DeleteFileW(LPCWSTR path)
 
 // One rename: the target names either its old file or the moved one, never
 // something in between. Write-through then syncs the target's folder; when
-// that fails the move has happened all the same.
+// that fails the move has happened all the same, and the call succeeds: the
+// file is in its place.
 BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags)
 {
     if (!from || !to || (flags & ~static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
@@ -566,7 +567,9 @@ BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags)
     unsigned int mode = (flags & MOVEFILE_REPLACE_EXISTING) ? 0 : RENAME_NOREPLACE;
     if (!error && renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), mode) != 0)
         error = errno;
-    if (!error && (flags & MOVEFILE_WRITE_THROUGH))
-        error = SyncFolderOf(target);
-    return error ? FailWith(error, source) : TRUE;
+    if (error)
+        return FailWith(error, source);
+    if (flags & MOVEFILE_WRITE_THROUGH)
+        SyncFolderOf(target);
+    return TRUE;
 }

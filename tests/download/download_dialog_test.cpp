@@ -426,6 +426,58 @@ TEST_F(DownloadTest, BodyOf4MiBIsKeptOneByteMoreRefused)
     EXPECT_EQ(Leftovers(), std::vector<std::string>{});
 }
 
+// Once a file has taken the old one's name it is stored, even when the
+// folder sync after the rename fails: no message, and the pages show it.
+TEST_F(DownloadTest, AFileIsStoredOnceItHasTheOldName)
+{
+    Bodies bodies = FinalSeason();
+    bodies[kStandingsPath] = Edited(bodies[kStandingsPath], "\"2003\",", "\"2003 Final\",");
+    HttpServer server(bodies);
+    InternetRedirectForTest(80, server.port);
+    SetFileOperationHookForTest([](const std::string& operation, const std::wstring&) { return operation == "sync folder" ? EIO : 0; });
+    RunMainWindow([&](HWND window) {
+        const Rows teamBefore = List(window, IDC_TEAM_LIST);
+        Download(window);
+        EXPECT_EQ(message.count, 0);
+        EXPECT_NE(List(window, IDC_TEAM_LIST), teamBefore);  // the final scores
+        EXPECT_TRUE(WaitUntil([&] { return Title(window) == L" 2003 Final NFL Standings "; }));
+    });
+    EXPECT_EQ(Installed("Schedule.dat"), Final("Schedule.dat"));
+    EXPECT_EQ(Installed("Standings.dat"), bodies[kStandingsPath]);
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+}
+
+// Cancel or OK between the transfer and the views: the new standings and
+// schedule table stay with the old Team and Week pages, and the wait cursor
+// goes with the dialog.
+TEST_F(DownloadTest, EndedBetweenTheStagesLeavesNoWaitCursor)
+{
+    HttpServer server(FinalSeason());
+    InternetRedirectForTest(80, server.port);
+    for (int command : {IDCANCEL, IDOK}) {
+        SCOPED_TRACE(command);
+        InstallSeason("tests/fixtures/season-2003-week9");
+        RunMainWindow([&](HWND window) {
+            const Rows teamBefore = List(window, IDC_TEAM_LIST), weekBefore = List(window, IDC_WEEK_LIST);
+            // The schedule's rename is the transfer's last step: the command
+            // arrives once it is over, before the views' timer.
+            SetFileOperationHookForTest([command](const std::string& operation, const std::wstring& path) {
+                if (operation == "move" && path.ends_with(L"Schedule.dat"))
+                    PostMessageW(FindWindowW(nullptr, L"RVL Download"), WM_COMMAND, command, 0);
+                return 0;
+            });
+            Download(window);
+            EXPECT_EQ(message.count, 0);
+            EXPECT_EQ(platform::CursorName(), "none");
+            EXPECT_EQ(List(window, IDC_STANDINGS_LIST)[1], (std::vector<std::wstring>{L"New England", L"14", L"2", L"0", L".875"}));
+            EXPECT_EQ(List(window, IDC_TEAM_LIST), teamBefore);
+            EXPECT_EQ(List(window, IDC_WEEK_LIST), weekBefore);
+            SetFileOperationHookForTest(nullptr);
+        });
+    }
+    EXPECT_EQ(server.requests, 4);
+}
+
 TEST_F(DownloadTest, CancelBeforeTheTransferFetchesNothing)
 {
     HttpServer server(FinalSeason());
