@@ -83,6 +83,7 @@ struct POINT {
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
+#define ERROR_WRITE_PROTECT 19L
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_DISK_FULL 112L
@@ -150,6 +151,10 @@ LONG RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD options, DWORD access, HKEY*
 LONG RegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, DWORD access, const void* security, HKEY* result, DWORD* disposition);
 LONG RegQueryValueExW(HKEY key, LPCWSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* dataSize);
 LONG RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize);
+// What is set through an open key is seen at once by this process and
+// reaches the disk, all of it in one atomic replace, when the key is flushed
+// or closed; either returns the error of that write.
+LONG RegFlushKey(HKEY key);
 LONG RegCloseKey(HKEY key);
 
 // Resources

@@ -1,11 +1,14 @@
 // The registry: HKEY_LOCAL_MACHINE kept in a REGEDIT4 text file under the
-// user's configuration directory. Every call reads the file afresh; every
-// change is a locked read-modify-write that replaces the file atomically.
+// user's configuration directory. Every call reads the file afresh. What is
+// set through an open key is seen at once by this process and reaches the
+// disk together, when the key is closed or flushed: one locked
+// read-modify-write that replaces the file atomically.
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/testing.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -22,6 +25,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -56,8 +60,17 @@ struct Hive {
     bool damaged = false;  // some line could not be understood
 };
 
+// A change made through an open key that has not reached the disk yet.
+struct Pending {
+    HKEY handle;       // the key it was made through
+    std::string path;  // the key's full path, created if it is new
+    bool hasValue;     // a value set, or only the key created
+    Value value;       // the value set
+};
+
 std::mutex handlesMutex;
 std::unordered_set<HKEY> handles;
+std::vector<Pending> pending;  // in the order made; guarded by handlesMutex
 std::atomic<int> writesBeforeFailure{-1};
 
 // Closes a file descriptor when it goes out of scope.
@@ -400,18 +413,24 @@ std::string ConfigDir()
 // The registry error for a system error number.
 LONG ErrorFrom(int error, LONG fallback)
 {
-    if (error == EACCES || error == EPERM || error == EROFS)
+    if (error == EACCES || error == EPERM)
         return ERROR_ACCESS_DENIED;
+    if (error == EROFS)
+        return ERROR_WRITE_PROTECT;
+    if (error == ENOSPC || error == EDQUOT)
+        return ERROR_DISK_FULL;
     if (error == ENOMEM)
         return ERROR_NOT_ENOUGH_MEMORY;
     return fallback;
 }
 
 // Opens the lock file and takes the flock `operation` on it; -1 with errno
-// set on failure.
+// set on failure. A link planted at its name is removed, never followed.
 int TakeLock(const std::string& path, int operation)
 {
-    int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+    int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == ELOOP && unlink(path.c_str()) == 0)
+        fd = open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     while (fd >= 0 && flock(fd, operation) != 0) {
         if (errno == EINTR)
             continue;
@@ -490,11 +509,26 @@ bool KeepDamaged(const std::string& path, const std::string& bytes)
     return false;
 }
 
-// Writes the text to a temporary file beside the registry, keeps a damaged
-// original aside, then renames the new file into place. On failure the old
-// file stays as it was and the temporary file is removed.
+// Removes the temporary files a writer killed part way left beside the
+// registry. Called under the exclusive lock, when no other writer has one.
+void RemoveLeftovers(const std::string& dir)
+{
+    const std::string prefix = "registry.reg.new-";
+    DIR* listing = opendir(dir.c_str());
+    while (struct dirent* entry = listing ? readdir(listing) : nullptr)
+        if (std::string_view(entry->d_name).starts_with(prefix))
+            unlinkat(dirfd(listing), entry->d_name, 0);
+    if (listing)
+        closedir(listing);
+}
+
+// Writes the text to a new temporary file beside the registry (created
+// exclusively, never through a name that exists), keeps a damaged original
+// aside, then renames the new file into place. On failure the old file
+// stays as it was and the temporary file is removed.
 LONG Save(const std::string& dir, const std::string& path, const std::string& text, const std::string* damaged)
 {
+    RemoveLeftovers(dir);
     std::string temp = path + ".new-XXXXXX";
     int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
@@ -521,19 +555,39 @@ LONG Save(const std::string& dir, const std::string& path, const std::string& te
     return ERROR_SUCCESS;
 }
 
-// Reads the hive afresh under a shared lock. The lock is best effort so that
-// a file in a read-only directory still reads.
+// Applies pending changes to a hive: those of `handle`, or every one when
+// it is null. True when the hive changed.
+bool ApplyPending(Hive& hive, HKEY handle)
+{
+    std::lock_guard<std::mutex> lock(handlesMutex);
+    bool changed = false;
+    for (const Pending& change : pending) {
+        if (handle && change.handle != handle)
+            continue;
+        bool existed = KeyExists(hive, change.path);
+        size_t key = AddKey(hive, change.path);
+        changed = changed || !existed;
+        if (change.hasValue)
+            changed = StoreValue(hive.keys[key], change.value) || changed;
+    }
+    return changed;
+}
+
+// Reads the hive afresh under a shared lock, with this process's changes
+// not yet on the disk on top. The lock is best effort so that a file in a
+// read-only directory still reads.
 LONG LoadHive(Hive& hive)
 {
     std::string dir = ConfigDir();
-    if (dir.empty())
-        return ERROR_SUCCESS;
-    std::string path = dir + "/registry.reg";
-    Descriptor lock(TakeLock(path + ".lock", LOCK_SH));
-    std::string bytes;
-    if (LONG status = ReadBytes(path, bytes))
-        return status;
-    hive = Parse(bytes);
+    if (!dir.empty()) {
+        std::string path = dir + "/registry.reg";
+        Descriptor lock(TakeLock(path + ".lock", LOCK_SH));
+        std::string bytes;
+        if (LONG status = ReadBytes(path, bytes))
+            return status;
+        hive = Parse(bytes);
+    }
+    ApplyPending(hive, nullptr);
     return ERROR_SUCCESS;
 }
 
@@ -686,18 +740,18 @@ LONG RegCreateKeyExW(HKEY root, LPCWSTR subKey, DWORD, LPWSTR, DWORD, DWORD, con
         std::string path;
         if (LONG status = FullPath(root, subKey, path))
             return status;
-        bool existed = false;
-        LONG status = Update([&](Hive& hive) {
-            existed = KeyExists(hive, path);
-            if (!existed)
-                AddKey(hive, path);
-            return !existed;
-        });
-        if (status != ERROR_SUCCESS)
+        Hive hive;
+        if (LONG status = LoadHive(hive))
             return status;
+        bool existed = KeyExists(hive, path);
         if (disposition)
             *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
-        return NewHandle(path, result);
+        NewHandle(path, result);
+        if (!existed) {
+            std::lock_guard<std::mutex> lock(handlesMutex);
+            pending.push_back({*result, path, false, {}});
+        }
+        return ERROR_SUCCESS;
     });
 }
 
@@ -741,17 +795,52 @@ LONG RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* data,
             return status;
         if (FormatValue(value).size() > kMaxLine)
             return ERROR_INVALID_PARAMETER;
-        return Update([&](Hive& hive) { return StoreValue(hive.keys[AddKey(hive, path)], value); });
+        std::lock_guard<std::mutex> lock(handlesMutex);
+        pending.push_back({key, path, true, std::move(value)});
+        return ERROR_SUCCESS;
     });
 }
 
-LONG RegCloseKey(HKEY key)
+namespace {
+
+// True when the key has changes not yet on the disk.
+bool HasPending(HKEY key)
 {
     std::lock_guard<std::mutex> lock(handlesMutex);
-    if (!handles.erase(key))
-        return ERROR_INVALID_HANDLE;
+    return std::any_of(pending.begin(), pending.end(), [key](const Pending& change) { return change.handle == key; });
+}
+
+}  // namespace
+
+LONG RegFlushKey(HKEY key)
+{
+    return Guarded([&]() -> LONG {
+        std::string path;
+        if (key == HKEY_LOCAL_MACHINE || !PathOf(key, path))
+            return ERROR_INVALID_HANDLE;
+        if (!HasPending(key))
+            return ERROR_SUCCESS;
+        LONG status = Update([key](Hive& hive) { return ApplyPending(hive, key); });
+        if (status == ERROR_SUCCESS) {
+            std::lock_guard<std::mutex> lock(handlesMutex);
+            std::erase_if(pending, [key](const Pending& change) { return change.handle == key; });
+        }
+        return status;
+    });
+}
+
+// What was set through the key reaches the disk first; the key is closed
+// whether or not that succeeds.
+LONG RegCloseKey(HKEY key)
+{
+    LONG status = RegFlushKey(key);
+    if (status == ERROR_INVALID_HANDLE)
+        return status;
+    std::lock_guard<std::mutex> lock(handlesMutex);
+    std::erase_if(pending, [key](const Pending& change) { return change.handle == key; });
+    handles.erase(key);
     delete key;
-    return ERROR_SUCCESS;
+    return status;
 }
 
 void RegistryFailWritesForTest(int failAfter)

@@ -48,8 +48,8 @@ bool WriteInstallValue(const fs::path& directory)
     std::wstring text = platform::FromUtf8(directory.string());
     LONG status = RegSetValueExW(key, L"Install", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                  static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    LONG closed = RegCloseKey(key);  // the value reaches the disk here
+    return status == ERROR_SUCCESS && closed == ERROR_SUCCESS;
 }
 
 const char kUsage[] = "usage: corvale-install [SEASON_DIR [INSTALL_DIR]]\n"
