@@ -30,6 +30,7 @@ namespace {
 constexpr DWORD kErrorTooManyOpenFiles = 4;
 constexpr DWORD kErrorGenFailure = 31;
 constexpr DWORD kErrorFilenameTooLong = 206;
+constexpr DWORD kErrorNoMessage = 317;  // ERROR_MR_MID_NOT_FOUND: no text for the code
 constexpr int kWsprintfLimit = 1024;  // characters, the NUL included
 constexpr int kFcvtMaxDecimals = 1100;
 
@@ -216,6 +217,49 @@ DWORD GetLastError()
 void SetLastError(DWORD code)
 {
     lastError = code;
+}
+
+DWORD FormatMessageW(DWORD flags, const void*, DWORD messageId, DWORD, LPWSTR buffer, DWORD size, void*)
+{
+    static const struct {
+        DWORD code;
+        const WCHAR* text;
+    } kMessages[] = {
+        {ERROR_FILE_NOT_FOUND, L"The system cannot find the file specified."},
+        {ERROR_PATH_NOT_FOUND, L"The system cannot find the path specified."},
+        {kErrorTooManyOpenFiles, L"The system cannot open the file."},
+        {ERROR_ACCESS_DENIED, L"Access is denied."},
+        {ERROR_INVALID_HANDLE, L"The handle is invalid."},
+        {ERROR_NOT_ENOUGH_MEMORY, L"Not enough storage is available to process this command."},
+        {ERROR_INVALID_DATA, L"The data is invalid."},
+        {ERROR_WRITE_PROTECT, L"The media is write protected."},
+        {ERROR_WRITE_FAULT, L"The system cannot write to the specified device."},
+        {kErrorGenFailure, L"A device attached to the system is not functioning."},
+        {ERROR_INVALID_PARAMETER, L"The parameter is incorrect."},
+        {ERROR_DISK_FULL, L"There is not enough space on the disk."},
+        {ERROR_INSUFFICIENT_BUFFER, L"The data area passed to a system call is too small."},
+        {ERROR_ALREADY_EXISTS, L"Cannot create a file when that file already exists."},
+        {kErrorFilenameTooLong, L"The filename or extension is too long."},
+        {ERROR_MORE_DATA, L"More data is available."},
+        {ERROR_BADDB, L"The configuration registry database is corrupt."},
+    };
+    if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || !buffer || size == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    for (const auto& message : kMessages) {
+        if (message.code != messageId)
+            continue;
+        size_t length = std::wcslen(message.text);
+        if (length + 1 > size) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
+        }
+        std::wmemcpy(buffer, message.text, length + 1);
+        return static_cast<DWORD>(length);
+    }
+    SetLastError(kErrorNoMessage);
+    return 0;
 }
 
 // Opens a file by wide path; lines keep their CR LF as on the handheld.

@@ -94,6 +94,12 @@ struct POINT {
 #define ERROR_BADDB 1009L
 DWORD GetLastError();
 void SetLastError(DWORD code);
+// The system's text for an error code, without a line break at its end;
+// 0 for a code it has no text for.
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+DWORD FormatMessageW(DWORD flags, const void* source, DWORD messageId, DWORD languageId, LPWSTR buffer, DWORD size,
+                     void* arguments);
 
 // Runtime library: files, text-mode lines of at most 1023 bytes by fgets
 FILE* _wfopen(LPCWSTR path, LPCWSTR mode);

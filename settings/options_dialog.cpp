@@ -2,16 +2,32 @@
 
 #include "app/main_window.h"
 #include "app/resources/resource.h"
+#include "app/startup.h"
 #include "data/schedule_table.h"
 #include "settings/settings.h"
 #include "settings/time_zones.h"
 
 namespace {
 
+constexpr int kReasonChars = 256;  // the system's text for an error code
+
 void ShowMainWindow()
 {
     ShowWindow(g_mainWindow, SW_SHOWNORMAL);
     UpdateWindow(g_mainWindow);
+}
+
+// A Save that could not store the settings says so, with the system's
+// reason: they hold only until the program ends.
+void ShowSaveFailure(HWND dialog, LONG status)
+{
+    WCHAR reason[kReasonChars] = {};
+    if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(status), 0,
+                        reason, kReasonChars, nullptr))
+        wsprintfW(reason, L"Error %d", static_cast<int>(status));
+    WCHAR text[kReasonChars + 64];
+    wsprintfW(text, L"The settings could not be saved.\n\n%s", reason);
+    MessageBoxW(dialog, text, kAppCaption, MB_OK | MB_ICONERROR);
 }
 
 // Takes the pickers' choices into the settings and stores them. A picker
@@ -28,7 +44,8 @@ void SaveOptions(HWND dialog)
         g_timeZoneIndex = zone;
         g_timeZoneOffset = static_cast<int>(SendMessageW(zones, CB_GETITEMDATA, static_cast<WPARAM>(zone), 0));
     }
-    SaveSettings();
+    if (LONG status = SaveSettings(); status != ERROR_SUCCESS)
+        ShowSaveFailure(dialog, status);
 }
 
 INT_PTR InitOptions(HWND dialog)

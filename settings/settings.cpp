@@ -46,17 +46,22 @@ int LoadSettings()
     return ok;
 }
 
-void SaveSettings()
+LONG SaveSettings()
 {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, nullptr, 0, 0, nullptr, &key, &disposition) != ERROR_SUCCESS)
-        return;
+    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, nullptr, 0, 0, nullptr, &key, &disposition);
+    if (status != ERROR_SUCCESS)
+        return status;
     WCHAR text[16];
     wsprintfW(text, L"%d", g_timeZoneOffset);
     DWORD bytes = static_cast<DWORD>((std::wcslen(text) + 1) * sizeof(WCHAR));
-    if (RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) == ERROR_SUCCESS &&
-        SetNumber(key, L"Index", g_timeZoneIndex) == ERROR_SUCCESS)
-        SetNumber(key, L"Team", g_favouriteTeam);
-    RegCloseKey(key);
+    status = RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes);
+    if (status == ERROR_SUCCESS)
+        status = SetNumber(key, L"Index", g_timeZoneIndex);
+    if (status == ERROR_SUCCESS)
+        status = SetNumber(key, L"Team", g_favouriteTeam);
+    // The three values reach the disk together as the key is closed.
+    LONG closed = RegCloseKey(key);
+    return status != ERROR_SUCCESS ? status : closed;
 }

@@ -12,5 +12,7 @@ extern int g_timeZoneIndex;   // position in the time zone table
 // returns 1 when all three were read.
 int LoadSettings();
 
-// Writes OffSet, Index and Team in that order; the first failure skips the rest.
-void SaveSettings();
+// Writes OffSet, Index and Team in that order; the first failure skips the
+// rest. They reach the disk together, or none of them. Returns ERROR_SUCCESS,
+// or the registry's error code.
+LONG SaveSettings();

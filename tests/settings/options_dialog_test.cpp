@@ -4,12 +4,15 @@
 
 #include "app/resources/resource.h"
 #include "platform/internal.h"
+#include "platform/testing.h"
 #include "settings/settings.h"
 #include "settings/time_zones.h"
 #include "tests/support/app_harness.h"
 #include "views/team_view.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <string>
 
 namespace {
@@ -150,6 +153,61 @@ TEST_F(OptionsDialogTest, CancelAndOkChangeNothing)
         EXPECT_EQ(g_timeZoneOffset, -3);
         EXPECT_EQ(g_favouriteTeam, 9);
     });
+}
+
+// A Save that cannot store the settings says why, in the program's stop
+// message box; the registry keeps the old settings, the choice holds until
+// the program ends.
+TEST_F(OptionsDialogTest, SaveThatCannotStoreSaysWhy)
+{
+    const std::string folder = configDir + "/corvale";
+    struct Case {
+        const char* name;
+        std::function<bool()> fail, restore;  // fail: false when this machine cannot
+        std::wstring reason;
+    };
+    const Case cases[] = {
+        {"full disk", [] { RegistryFailWritesForTest(0); return true; }, [] { RegistryFailWritesForTest(-1); return true; },
+         L"There is not enough space on the disk."},
+        {"read-only folder",
+         [&] { return std::system(("mount --bind '" + folder + "' '" + folder + "' 2>/dev/null && mount -o remount,ro,bind '" +
+                                   folder + "' 2>/dev/null").c_str()) == 0; },
+         [&] { return std::system(("umount '" + folder + "'").c_str()) == 0; }, L"The media is write protected."},
+    };
+    std::vector<std::wstring> messages;
+    std::string skipped;
+    UINT type = 0;
+    SetMessageBoxHookForTest([&](const std::wstring& text, const std::wstring& caption, UINT style) {
+        messages.push_back(caption + L": " + text);
+        type = style;
+        return IDOK;
+    });
+    RunMainWindow([&](HWND window) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            const std::string before = Registry();
+            if (!c.fail()) {
+                skipped += std::string(c.name) + ": not possible here (a bind mount needs root). ";
+                continue;
+            }
+            messages.clear();
+            ChooseAndPress(window, 4, 9, IDC_SAVE);
+            c.restore();
+            EXPECT_EQ(messages, std::vector<std::wstring>{L"Corvale: The settings could not be saved.\n\n" + c.reason});
+            EXPECT_EQ(type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+            EXPECT_EQ(Registry(), before);
+            EXPECT_EQ(g_timeZoneOffset, -3);
+            EXPECT_EQ(g_favouriteTeam, 9);
+            g_timeZoneOffset = 0;
+            g_favouriteTeam = 0;
+        }
+        messages.clear();
+        ChooseAndPress(window, 4, 9, IDC_SAVE);
+        EXPECT_TRUE(messages.empty());
+    });
+    SetMessageBoxHookForTest(nullptr);
+    if (!skipped.empty())
+        GTEST_SKIP() << skipped;
 }
 
 TEST_F(OptionsDialogTest, PickerWithoutSelectionKeepsItsSetting)
