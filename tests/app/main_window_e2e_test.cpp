@@ -9,7 +9,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <csignal>
 #include <filesystem>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,6 +121,67 @@ TEST_F(MainWindowEndToEnd, ClosingOrMinimisingLeavesTheRegistryFileAlone)
         ASSERT_EQ(stat(path.c_str(), &after), 0);
         EXPECT_EQ(after.st_ino, original.st_ino) << ending;  // a save replaces the file
         EXPECT_EQ(ReadFile(path), before) << ending;
+    }
+}
+
+// The settings of the registry file as the next start reads them:
+// "OffSet Team Index".
+std::string StoredSettings()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, 0, &key) != ERROR_SUCCESS)
+        return "no key";
+    WCHAR offset[64] = {};
+    DWORD team = 0, index = 0, size = sizeof offset;
+    RegQueryValueExW(key, L"OffSet", nullptr, nullptr, reinterpret_cast<BYTE*>(offset), &size);
+    size = sizeof team;
+    RegQueryValueExW(key, L"Team", nullptr, nullptr, reinterpret_cast<BYTE*>(&team), &size);
+    size = sizeof index;
+    RegQueryValueExW(key, L"Index", nullptr, nullptr, reinterpret_cast<BYTE*>(&index), &size);
+    RegCloseKey(key);
+    std::wstring text(offset);
+    return std::string(text.begin(), text.end()) + " " + std::to_string(team) + " " + std::to_string(index);
+}
+
+// A program killed at the first change of the registry file during Save
+// leaves the old settings or the new ones, whole: the zone named and the
+// hours shifted always agree.
+TEST_F(MainWindowEndToEnd, SaveKilledPartWayLeavesOldOrNewSettingsWhole)
+{
+    StoreSettings(L"0", 0, 11);
+    const std::string folder = configDir + "/corvale";
+    const struct {
+        int zone, team;
+        const char* stored;
+    } trials[] = {{4, 9, "-3 9 4"}, {28, 3, "6 3 28"}, {2, 17, "-5 17 2"}, {69, 30, "18 30 69"}, {11, 0, "0 0 11"}};
+    for (const auto& trial : trials) {
+        SCOPED_TRACE(trial.stored);
+        const std::string before = StoredSettings();
+        Start();
+        ASSERT_EQ(Winspy({"command", "Corvale", "40010"}).status, 0);
+        ASSERT_TRUE(WaitForWindow("RVL Options", "dialog", 5000));
+        ASSERT_EQ(Winspy({"select", "RVL Options", "1023", std::to_string(trial.zone)}).status, 0);
+        ASSERT_EQ(Winspy({"select", "RVL Options", "1022", std::to_string(trial.team)}).status, 0);
+        int watch = inotify_init1(IN_CLOEXEC);
+        ASSERT_GE(inotify_add_watch(watch, folder.c_str(), IN_MOVED_TO | IN_MODIFY), 0);
+        ASSERT_EQ(Winspy({"command", "RVL Options", "1039"}).status, 0);
+        pollfd ready{watch, POLLIN, 0};
+        bool changed = false;
+        while (!changed && poll(&ready, 1, 5000) == 1) {
+            alignas(inotify_event) char events[4096];
+            ssize_t got = read(watch, events, sizeof events);
+            for (ssize_t at = 0; at < got;) {
+                auto* event = reinterpret_cast<inotify_event*>(events + at);
+                changed = changed || (event->len && std::string(event->name) == "registry.reg");
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        kill(pid, SIGKILL);
+        WaitForExit(pid, 5000);
+        close(watch);
+        EXPECT_TRUE(changed);
+        const std::string after = StoredSettings();
+        EXPECT_TRUE(after == before || after == trial.stored) << "before " << before << ", after " << after;
     }
 }
 
