@@ -18,6 +18,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kSeasonFiles[] = {"Standings.dat", "Schedule.dat", "Season.dat", "Ravelock.html"};
+// The longest install folder the program can use: its file paths hold 259
+// characters, and the longest name it appends is "/Standings.dat".
+constexpr size_t kLongestInstallPath = 245;
 
 fs::path DefaultInstallDirectory()
 {
@@ -76,6 +79,14 @@ int main(int argc, char** argv)
         return 1;
     }
     fs::path target = fs::absolute(argc == 3 ? fs::path(argv[2]) : DefaultInstallDirectory()).lexically_normal();
+    std::string directory = target.string();
+    while (directory.size() > 1 && directory.back() == '/')
+        directory.pop_back();
+    if (size_t length = platform::FromUtf8(directory).size(); length > kLongestInstallPath) {
+        std::fprintf(stderr, "corvale-install: the install folder's path is %zu characters long; Corvale can use at most %zu\n",
+                     length, kLongestInstallPath);
+        return 1;
+    }
     std::error_code error;
     fs::create_directories(target, error);
     if (error) {
@@ -92,9 +103,6 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    std::string directory = target.string();
-    while (directory.size() > 1 && directory.back() == '/')
-        directory.pop_back();
     if (!WriteInstallValue(directory)) {
         std::fprintf(stderr, "corvale-install: cannot write the registry\n");
         return 1;

@@ -177,6 +177,16 @@ TEST_F(InstallTest, InstallerOutsideTheLayoutOrWithBadArgumentsChangesNothing)
     for (const char* args : {" --bogus", " -", " a b c"})
         EXPECT_EQ(Shell(installer + args), 2) << args;
     EXPECT_EQ(Shell(installer + " --help"), 0);
+    // An install folder longer than the program can use: 245 characters.
+    const std::string season = ShellQuote(SourcePath("season/2003"));
+    const std::string longest = home + "/" + std::string(245 - home.size() - 1, 'd');
+    EXPECT_EQ(Shell(installer + " " + season + " " + ShellQuote(longest + "d")), 1);
+    EXPECT_FALSE(fs::exists(longest + "d"));
+    EXPECT_FALSE(fs::exists(configDir + "/corvale/registry.reg"));
+    EXPECT_EQ(Shell(installer + " " + season + " " + ShellQuote(longest)), 0);
+    EXPECT_TRUE(RegistryInstallIs(longest));
+    fs::remove_all(longest);
+    fs::remove(configDir + "/corvale/registry.reg");
     EXPECT_FALSE(fs::exists(home + "/.local/share/corvale"));
     EXPECT_FALSE(fs::exists(configDir + "/corvale/registry.reg"));
 }
