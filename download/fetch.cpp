@@ -77,6 +77,7 @@ const struct {
 struct FetchTarget {
     const WCHAR* serverPath;  // on the data server
     const WCHAR* localPath;   // the local file it replaces
+    const WCHAR* tempPrefix;  // of its temporary file beside the local one
     int shownAtStart;         // status image shown while connecting
     int shownAfterSend;       // status image shown once sent, 0 for no change
     int (*check)(LPCWSTR path);  // whether a received file is one the program can use
@@ -141,17 +142,35 @@ int ReceiveBody(HANDLE file)
     }
 }
 
+// A new temporary file beside the local one, of a name no other writer
+// uses; INVALID_HANDLE_VALUE when there is none. `partPath` holds its name,
+// or is empty when none was made.
+HANDLE CreateTemporaryFile(const FetchTarget& target, WCHAR* partPath)
+{
+    WCHAR folder[kPathChars];
+    std::wcscpy(folder, target.localPath);
+    if (WCHAR* slash = std::wcsrchr(folder, L'/'))
+        *slash = L'\0';
+    partPath[0] = L'\0';
+    if (!GetTempFileNameW(folder, target.tempPrefix, 0, partPath))
+        return INVALID_HANDLE_VALUE;
+    return CreateFileW(partPath, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 // Receives the body into a temporary file beside the local one, flushes it
 // to the disk and checks it, then renames it over the local file and syncs
 // the folder: a power cut leaves the old file or the new one, whole. On
 // failure the local file is untouched and the temporary one removed.
 int StoreBody(const FetchTarget& target)
 {
-    WCHAR partPath[kPathChars + 16];
-    wsprintfW(partPath, L"%s.part", target.localPath);
-    HANDLE file = CreateFileW(partPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return Fail(L"File Error", static_cast<int>(GetLastError()));
+    WCHAR partPath[kPathChars] = {};
+    HANDLE file = CreateTemporaryFile(target, partPath);
+    if (file == INVALID_HANDLE_VALUE) {
+        int code = static_cast<int>(GetLastError());
+        if (partPath[0])
+            DeleteFileW(partPath);
+        return Fail(L"File Error", code);
+    }
     int stored = ReceiveBody(file);
     CloseInternetHandles();
     if (stored && !FlushFileBuffers(file))
@@ -194,13 +213,13 @@ int Fetch(HWND dialog, const FetchTarget& target)
 
 int FetchStandings(HWND dialog)
 {
-    return Fetch(dialog, {L"/sports/football/2003/Standings.dat", g_standingsPath, IDC_CONNECTING, IDC_DOWNLOADING_STANDINGS,
-                          CheckStandingsFile});
+    return Fetch(dialog, {L"/sports/football/2003/Standings.dat", g_standingsPath, L"Standings", IDC_CONNECTING,
+                          IDC_DOWNLOADING_STANDINGS, CheckStandingsFile});
 }
 
 int FetchSchedule(HWND dialog)
 {
-    return Fetch(dialog, {L"/sports/football/2003/Schedule.dat", g_schedulePath, IDC_DOWNLOADING_SCHEDULES, 0,
+    return Fetch(dialog, {L"/sports/football/2003/Schedule.dat", g_schedulePath, L"Schedule", IDC_DOWNLOADING_SCHEDULES, 0,
                           CheckScheduleFile});
 }
 

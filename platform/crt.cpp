@@ -17,12 +17,16 @@
 #include <cstring>
 #include <cwctype>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -56,6 +60,7 @@ DWORD ErrorCodeOf(int error, const std::string& path)
     case EPERM:
     case EISDIR:
     case EROFS:
+    case ELOOP:
         return ERROR_ACCESS_DENIED;
     case EMFILE:
     case ENFILE:
@@ -510,15 +515,184 @@ void SetFileOperationHookForTest(FileOperationHook hook)
     fileHook = std::move(hook);
 }
 
+// Temporary files
+
+namespace {
+
+constexpr size_t kMaxPath = 260;      // characters of a name, the NUL included
+constexpr size_t kPrefixChars = 3;    // of the prefix a temporary name keeps
+constexpr unsigned kUniqueNumbers = 0xFFFF;
+
+// Temporary files this process made, each held by a lock on an open
+// descriptor until it is moved away or deleted; a writer that is killed
+// lets go of its files with its descriptors.
+struct Claim {
+    int fd;      // the descriptor holding the lock
+    dev_t dev;   // the file it holds
+    ino_t ino;
+};
+std::map<std::string, Claim> claims;  // by path; guarded by filesMutex
+
+// True for a name of the temporary-file form PPPXXXX.TMP with this prefix.
+bool IsTemporaryName(const std::string& name, const std::string& prefix)
+{
+    if (!name.starts_with(prefix) || !name.ends_with(".TMP"))
+        return false;
+    std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    return !digits.empty() && digits.size() <= 4 && digits.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+}
+
+// Removes the temporary files of this prefix in the folder that no writer
+// holds: they were left by one that was killed. A link planted at such a
+// name is removed too, never followed.
+void RemoveLeftovers(const std::string& folder, const std::string& prefix)
+{
+    DIR* listing = opendir(folder.c_str());
+    while (struct dirent* entry = listing ? readdir(listing) : nullptr) {
+        std::string path = folder + "/" + entry->d_name;
+        if (!IsTemporaryName(entry->d_name, prefix) || claims.count(path))
+            continue;
+        int fd = openat(dirfd(listing), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            if (errno == ELOOP)
+                unlinkat(dirfd(listing), entry->d_name, 0);
+            continue;
+        }
+        struct stat held{}, named{};
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 &&
+            fstatat(dirfd(listing), entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            unlinkat(dirfd(listing), entry->d_name, 0);
+        close(fd);
+    }
+    if (listing)
+        closedir(listing);
+}
+
+// Makes the file new under `path`, already locked: an unnamed file given
+// its name in one step where the file system can, else created exclusively
+// and locked at once. -1 with errno set; EEXIST when the name is taken.
+int CreateLocked(const std::string& folder, const std::string& path)
+{
+    int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (flock(fd, LOCK_EX) == 0 && linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return fd;
+        int error = errno;
+        close(fd);
+        errno = error;
+        if (error != ENOENT || !std::filesystem::is_directory(folder))
+            return -1;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+        return -1;
+    fd = open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0)
+        flock(fd, LOCK_EX);
+    return fd;
+}
+
+// Lets go of a temporary file once it is moved away or deleted.
+void Release(const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(filesMutex);
+    auto found = claims.find(path);
+    if (found == claims.end())
+        return;
+    close(found->second.fd);
+    claims.erase(found);
+}
+
+// The claim on a path, or null.
+const Claim* ClaimOf(const std::string& path)
+{
+    auto found = claims.find(path);
+    return found == claims.end() ? nullptr : &found->second;
+}
+
+// Opens an existing regular file for writing and empties it, never through
+// a link; a temporary file of this process's only while it is the very file
+// made. -1 with errno set.
+int OpenToTruncate(const std::string& path)
+{
+    int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat info{};
+    int error = fstat(fd, &info) != 0 ? errno : !S_ISREG(info.st_mode) ? EACCES : 0;
+    if (!error) {
+        std::lock_guard<std::mutex> lock(filesMutex);
+        const Claim* claim = ClaimOf(path);
+        if (claim && (claim->dev != info.st_dev || claim->ino != info.st_ino))
+            error = EACCES;
+    }
+    if (!error && (ftruncate(fd, 0) != 0 || fcntl(fd, F_SETFL, 0) != 0))
+        error = errno;
+    if (error) {
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+UINT GetTempFileNameW(LPCWSTR folder, LPCWSTR prefix, UINT unique, LPWSTR name)
+{
+    if (!folder || !prefix || !name || unique != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::string dir = platform::ToUtf8(folder);
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    std::string start = platform::ToUtf8(std::wstring(prefix).substr(0, kPrefixChars));
+    if (platform::FromUtf8(dir).size() + 1 + std::wstring(prefix).substr(0, kPrefixChars).size() + 8 >= kMaxPath) {
+        SetLastError(ERROR_BUFFER_OVERFLOW);
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(filesMutex);
+    RemoveLeftovers(dir, start);
+    // The lowest free number: a name that is taken, by another writer or
+    // by anything planted there, is passed over, never opened.
+    for (unsigned number = 1; number <= kUniqueNumbers; ++number) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%X", number);
+        std::string path = dir + "/" + start + hex + ".TMP";
+        int error = SeamError("create", path);
+        int fd = error ? -1 : CreateLocked(dir, path);
+        if (fd < 0 && !error && errno == EEXIST)
+            continue;
+        if (fd < 0) {
+            SetLastError(ErrorCodeOf(error ? error : errno, path));
+            return 0;
+        }
+        struct stat info{};
+        fstat(fd, &info);
+        claims[path] = {fd, info.st_dev, info.st_ino};
+        std::wstring wide = platform::FromUtf8(path);
+        std::wmemcpy(name, wide.c_str(), wide.size() + 1);
+        return number;
+    }
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return 0;
+}
+
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, const void*, DWORD creation, DWORD, HANDLE)
 {
-    if (!path || access != GENERIC_WRITE || creation != CREATE_ALWAYS) {
+    if (!path || access != GENERIC_WRITE || (creation != CREATE_NEW && creation != TRUNCATE_EXISTING)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
     std::string utf8 = platform::ToUtf8(path);
-    int error = SeamError("create", utf8);
-    int fd = error ? -1 : open(utf8.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int error = SeamError(creation == CREATE_NEW ? "create" : "open", utf8);
+    int fd = -1;
+    if (!error && creation == CREATE_NEW)
+        fd = open(utf8.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    else if (!error)
+        fd = OpenToTruncate(utf8);
     if (fd < 0) {
         FailWith(error ? error : errno, utf8);
         return INVALID_HANDLE_VALUE;
@@ -593,6 +767,8 @@ BOOL DeleteFileW(LPCWSTR path)
     int error = SeamError("delete", utf8);
     if (!error && unlink(utf8.c_str()) != 0)
         error = errno;
+    if (!error)
+        Release(utf8);
     return error ? FailWith(error, utf8) : TRUE;
 }
 
@@ -613,6 +789,7 @@ BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags)
         error = errno;
     if (error)
         return FailWith(error, source);
+    Release(source);
     if (flags & MOVEFILE_WRITE_THROUGH)
         SyncFolderOf(target);
     return TRUE;

@@ -117,17 +117,30 @@ char* _fcvt(double value, int decimals, int* decimalPoint, int* sign);
 int wsprintfW(LPWSTR out, LPCWSTR format, ...);
 void Sleep(DWORD milliseconds);
 
-// Files: a file written whole through a handle, flushed to the disk, and put
-// in another's place by one rename. Failures leave the system's code for
-// GetLastError.
+// Files: a temporary file written whole through a handle, flushed to the
+// disk, and put in another's place by one rename. Failures leave the
+// system's code for GetLastError.
 typedef void* HANDLE;
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 #define GENERIC_WRITE 0x40000000UL
-#define CREATE_ALWAYS 2
+#define CREATE_NEW 1
+#define TRUNCATE_EXISTING 5
 #define FILE_ATTRIBUTE_NORMAL 0x80
 #define MOVEFILE_REPLACE_EXISTING 0x1
 #define MOVEFILE_WRITE_THROUGH 0x8  // returns once the move is on the disk
-// Only GENERIC_WRITE with CREATE_ALWAYS: the file created or emptied.
+#define ERROR_BUFFER_OVERFLOW 111L
+// With `unique` 0: creates a new empty file of a name no other writer uses,
+// folder/PPPXXXX.TMP (PPP the prefix's first three characters, XXXX hex),
+// into `name` (260 characters), and returns its number; 0 on failure. The
+// file is never made through an existing name or a link. It stays this
+// process's until moved away or deleted: files of that form in the folder
+// that no running writer holds (left by one that was killed) are removed
+// first.
+UINT GetTempFileNameW(LPCWSTR folder, LPCWSTR prefix, UINT unique, LPWSTR name);
+// Only GENERIC_WRITE, with CREATE_NEW (a new file, never through an existing
+// name or a link) or TRUNCATE_EXISTING (an existing regular file emptied,
+// never through a link; a temporary file only while it is the one this
+// process made).
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, const void* security, DWORD creation, DWORD flags,
                    HANDLE templateFile);
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD bytes, DWORD* written, void* overlapped);

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -85,6 +86,16 @@ std::string ShownImages()
     return shown.empty() ? "none" : shown;
 }
 
+// A file's name as these tests speak of it: a temporary file (PPPXXXX.TMP)
+// by its prefix alone, "Sta*.TMP".
+std::string Spoken(const std::wstring& path)
+{
+    std::wstring name = path.substr(path.rfind(L'/') + 1);
+    if (name.size() > 7 && name.ends_with(L".TMP"))
+        name = name.substr(0, 3) + L"*.TMP";
+    return std::string(name.begin(), name.end());
+}
+
 std::string Edited(std::string text, const std::string& from, const std::string& to)
 {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -133,6 +144,7 @@ protected:
         for (const auto& entry : std::filesystem::directory_iterator(installDir))
             if (entry.path().extension() != ".dat")
                 names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
     }
     // The file operations on the install directory, in order, with each run
@@ -141,8 +153,7 @@ protected:
     {
         SetFileOperationHookForTest([this, &order](const std::string& operation, const std::wstring& path) {
             std::wstring dir(installDir.begin(), installDir.end());
-            std::wstring name = path == dir ? L"install" : path.substr(dir.size() + 1);
-            std::string entry = operation + " " + std::string(name.begin(), name.end());
+            std::string entry = operation + " " + (path == dir ? std::string("install") : Spoken(path));
             if (order.empty() || order.back() != entry || operation != "write")
                 order.push_back(entry);
             return 0;
@@ -204,10 +215,10 @@ TEST_F(DownloadTest, EachFileReachesTheDiskBeforeItTakesTheOldName)
         EXPECT_EQ(message.count, 0);
     });
     EXPECT_EQ(order, (std::vector<std::string>{
-                         "create Standings.dat.part", "write Standings.dat.part", "flush Standings.dat.part",
-                         "close Standings.dat.part", "move Standings.dat", "sync folder install",
-                         "create Schedule.dat.part", "write Schedule.dat.part", "flush Schedule.dat.part",
-                         "close Schedule.dat.part", "move Schedule.dat", "sync folder install"}));
+                         "create Sta*.TMP", "open Sta*.TMP", "write Sta*.TMP", "flush Sta*.TMP", "close Sta*.TMP",
+                         "move Standings.dat", "sync folder install",
+                         "create Sch*.TMP", "open Sch*.TMP", "write Sch*.TMP", "flush Sch*.TMP", "close Sch*.TMP",
+                         "move Schedule.dat", "sync folder install"}));
     EXPECT_EQ(Installed("Schedule.dat"), Final("Schedule.dat"));
     EXPECT_EQ(Installed("Standings.dat"), Final("Standings.dat"));
 }
@@ -222,7 +233,7 @@ TEST_F(DownloadTest, FailuresKeepTheFilesAndTheWindowAsTheyWere)
     struct Fault {
         const char* operation;  // the file operation that fails, or none
         int nth;                // its occurrence on the file
-        const wchar_t* file;    // the file's name
+        const char* file;       // the file's name, as Spoken gives it
         int error;              // the system error it fails with
     };
     struct Case {
@@ -233,7 +244,7 @@ TEST_F(DownloadTest, FailuresKeepTheFilesAndTheWindowAsTheyWere)
         std::wstring message;
         bool standingsStored;  // the standings fetch had succeeded
     };
-    const Fault none = {nullptr, 0, L"", 0};
+    const Fault none = {nullptr, 0, "", 0};
     const Case cases[] = {
         {"sign-in page as the standings", SignInPage(), SignInPage(), {}, none, kUnusable, false},
         {"sign-in page as the schedule", standings, SignInPage(), {}, none, kUnusable, true},
@@ -248,16 +259,16 @@ TEST_F(DownloadTest, FailuresKeepTheFilesAndTheWindowAsTheyWere)
         {"schedule not found", standings, schedule, {{kSchedulePath, 404}}, none, L"Server Refused 404\nNot Found", true},
         {"server error", standings, schedule, {{kSchedulePath, 500}}, none,
          L"Server Refused 500\nInternal Server Error", true},
-        {"disk full on the schedule's third piece", standings, schedule, {}, {"write", 3, L"Schedule.dat.part", ENOSPC},
+        {"disk full on the schedule's third piece", standings, schedule, {}, {"write", 3, "Sch*.TMP", ENOSPC},
          L"File Error 112\nError", true},
-        {"short write of the standings", standings, schedule, {}, {"write", 1, L"Standings.dat.part", EIO},
+        {"short write of the standings", standings, schedule, {}, {"write", 1, "Sta*.TMP", EIO},
          L"File Error 31\nError", false},
-        {"no room for the temporary file", standings, schedule, {}, {"create", 1, L"Standings.dat.part", EACCES},
+        {"no room for the temporary file", standings, schedule, {}, {"create", 1, "Sta*.TMP", EACCES},
          L"File Error 5\nError", false},
-        {"flush fails", standings, schedule, {}, {"flush", 1, L"Schedule.dat.part", EIO}, L"File Error 31\nError", true},
-        {"close fails", standings, schedule, {}, {"close", 1, L"Standings.dat.part", EDQUOT}, L"File Error 112\nError",
+        {"flush fails", standings, schedule, {}, {"flush", 1, "Sch*.TMP", EIO}, L"File Error 31\nError", true},
+        {"close fails", standings, schedule, {}, {"close", 1, "Sta*.TMP", EDQUOT}, L"File Error 112\nError",
          false},
-        {"rename fails", standings, schedule, {}, {"move", 1, L"Schedule.dat", EACCES}, L"File Error 5\nError", true},
+        {"rename fails", standings, schedule, {}, {"move", 1, "Schedule.dat", EACCES}, L"File Error 5\nError", true},
     };
     const std::string scheduleBefore = Installed("Schedule.dat");
     Pages before;
@@ -270,7 +281,7 @@ TEST_F(DownloadTest, FailuresKeepTheFilesAndTheWindowAsTheyWere)
             InternetRedirectForTest(80, server.port);
             int seen = 0;
             SetFileOperationHookForTest([&](const std::string& operation, const std::wstring& path) {
-                bool match = c.fault.operation && operation == c.fault.operation && path.ends_with(std::wstring(L"/") + c.fault.file);
+                bool match = c.fault.operation && operation == c.fault.operation && Spoken(path) == c.fault.file;
                 return match && ++seen == c.fault.nth ? c.fault.error : 0;
             });
             const std::string standingsBefore = Installed("Standings.dat");
@@ -378,7 +389,7 @@ TEST_F(DownloadTest, StatusImagesShowEachStepAsItHappens)
             std::vector<std::string> seen;
             SetFileOperationHookForTest([&](const std::string& operation, const std::wstring& path) {
                 if (operation == "create")
-                    seen.push_back((path.ends_with(L"Standings.dat.part") ? "standings stored: " : "schedule stored: ") +
+                    seen.push_back((Spoken(path) == "Sta*.TMP" ? "standings stored: " : "schedule stored: ") +
                                    ShownImages());
                 return 0;
             });
@@ -424,6 +435,40 @@ TEST_F(DownloadTest, BodyOf4MiBIsKeptOneByteMoreRefused)
     });
     EXPECT_TRUE(Installed("Schedule.dat") == padded);
     EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+}
+
+// A link planted at a name a Download's temporary file takes (the first
+// PPPXXXX.TMP names of both files, and the names an older build used) is
+// never written through: its target keeps its bytes, and the data files
+// come in as files of their own. What a Download killed part way left is
+// removed.
+TEST_F(DownloadTest, LinksPlantedAtTemporaryNamesAreNeverWrittenThrough)
+{
+    const std::string target = WriteFile("precious.txt", "precious");
+    for (const char* prefix : {"Sta", "Sch"}) {
+        for (unsigned number = 1; number <= 0x100; ++number) {
+            char name[16];
+            std::snprintf(name, sizeof name, "%s%X.TMP", prefix, number);
+            std::string path = installDir + "/" + name;
+            if (number % 16 == 7)
+                WriteFile("install/" + std::string(name), "left by a Download that was killed");
+            else
+                ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+        }
+    }
+    for (const char* name : {"Standings.dat.part", "Schedule.dat.part"})
+        std::filesystem::create_symlink(target, installDir + "/" + name);
+    HttpServer server(FinalSeason());
+    InternetRedirectForTest(80, server.port);
+    RunMainWindow([&](HWND window) {
+        Download(window);
+        EXPECT_EQ(message.count, 0);
+    });
+    EXPECT_EQ(ReadFile(target), "precious");
+    EXPECT_EQ(Installed("Standings.dat"), Final("Standings.dat"));
+    EXPECT_EQ(Installed("Schedule.dat"), Final("Schedule.dat"));
+    EXPECT_FALSE(std::filesystem::is_symlink(installDir + "/Standings.dat"));
+    EXPECT_EQ(Leftovers(), (std::vector<std::string>{"Schedule.dat.part", "Standings.dat.part"}));
 }
 
 // Once a file has taken the old one's name it is stored, even when the

@@ -34,7 +34,14 @@ protected:
     }
     void Serve(int port) { InternetRedirectForTest(80, port); }
     std::string Standings() { return ReadFile(installDir + "/Standings.dat"); }
-    bool PartLeft() { return std::filesystem::exists(installDir + "/Standings.dat.part"); }
+    // A temporary file (PPPXXXX.TMP) left in the install directory.
+    bool PartLeft()
+    {
+        for (const auto& entry : std::filesystem::directory_iterator(installDir))
+            if (entry.path().extension() == ".TMP")
+                return true;
+        return false;
+    }
     std::string LastError()
     {
         std::wstring text = g_lastErrorText;
@@ -137,7 +144,7 @@ TEST_F(FetchTest, ReceivedFilesAreCheckedBeforeTheyReplaceTheLocalOnes)
         EXPECT_EQ(c.path == kStandingsPath ? FetchStandings(nullptr) : FetchSchedule(nullptr), c.taken ? 1 : 0);
         EXPECT_TRUE(ReadFile(local) == (c.taken ? c.body : before));
         EXPECT_EQ(LastError(), c.taken ? "" : "Invalid File 12152\nThe server response could not be parsed.");
-        EXPECT_FALSE(std::filesystem::exists(local + ".part"));
+        EXPECT_FALSE(PartLeft());
         EXPECT_EQ(CheckScheduleSeason(g_schedulePath), 1);
     }
 }

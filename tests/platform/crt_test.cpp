@@ -9,9 +9,14 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -95,7 +100,7 @@ protected:
     // Writes `pieces` to a new file `name`; FALSE at the first failed step.
     BOOL WriteWhole(const std::string& name, const std::vector<std::string>& pieces)
     {
-        HANDLE file = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return FALSE;
         BOOL ok = TRUE;
@@ -191,7 +196,7 @@ TEST_F(CrtHandleTest, FailuresLeaveTheSystemsCode)
     SetFileOperationHookForTest(nullptr);
 
     // Real failures: a missing folder or file, bad arguments, a stale handle.
-    HANDLE missing = CreateFileW(Wide("nodir/file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE missing = CreateFileW(Wide("nodir/file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     EXPECT_EQ(missing, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_FALSE(MoveFileExW(Wide("absent").c_str(), Wide("old").c_str(), MOVEFILE_REPLACE_EXISTING));
@@ -201,15 +206,94 @@ TEST_F(CrtHandleTest, FailuresLeaveTheSystemsCode)
     EXPECT_EQ(CreateFileW(Wide("file").c_str(), GENERIC_WRITE, 0, nullptr, 3 /* OPEN_EXISTING */, 0, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    HANDLE file = CreateFileW(Wide("file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_EQ(CreateFileW(Wide("file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    HANDLE file = CreateFileW(Wide("file").c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(ReadFile(home + "/file"), "");
     DWORD written = 7;
     EXPECT_FALSE(::WriteFile(file, "x", 1, &written, nullptr));
     EXPECT_EQ(written, 0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_FALSE(CloseHandle(file));
     EXPECT_FALSE(FlushFileBuffers(nullptr));
+}
+
+// Temporary files: new and of a name no other writer uses, never made or
+// opened through a link, and what a killed writer left removed by the next.
+TEST_F(CrtHandleTest, TemporaryFilesAreNewAndLeftoversGo)
+{
+    std::filesystem::create_directories(home + "/data");
+    const std::string target = WriteFile("precious.txt", "precious");
+    const std::wstring folder = Wide("data");
+    WCHAR first[260] = {}, second[260] = {};
+    UINT number = GetTempFileNameW(folder.c_str(), L"Standings", 0, first);
+    ASSERT_NE(number, 0u);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "/data/Sta%X.TMP", number);
+    EXPECT_EQ(platform::ToUtf8(first), home + expected);
+    EXPECT_EQ(ReadFile(platform::ToUtf8(first)), "");
+    ASSERT_NE(GetTempFileNameW(folder.c_str(), L"Standings", 0, second), 0u);
+    EXPECT_NE(std::wstring(first), std::wstring(second));  // two writers at once
+
+    // The file made is the one written; a link or another file put in its
+    // place is refused, and its target left alone.
+    std::filesystem::remove(platform::ToUtf8(second));
+    std::filesystem::create_symlink(target, platform::ToUtf8(second));
+    EXPECT_EQ(CreateFileW(second, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    std::filesystem::remove(platform::ToUtf8(second));
+    std::filesystem::create_hard_link(target, platform::ToUtf8(second));
+    EXPECT_EQ(CreateFileW(second, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CreateFileW(second, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadFile(target), "precious");
+    HANDLE file = CreateFileW(first, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(file));
+
+    // A writer killed part way leaves its file; the next writer removes it,
+    // and links planted at names of that form, but never a file that a
+    // running writer holds.
+    pid_t holder = fork();
+    if (holder == 0) {
+        WCHAR name[260];
+        GetTempFileNameW(folder.c_str(), L"Standings", 0, name);
+        pause();
+        _exit(0);
+    }
+    pid_t killed = fork();
+    if (killed == 0) {
+        WCHAR name[260];
+        _exit(GetTempFileNameW(folder.c_str(), L"Standings", 0, name) ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(killed, &status, 0);
+    for (int i = 0; i < 200 && std::distance(std::filesystem::directory_iterator(home + "/data"), {}) < 4; ++i)
+        usleep(10 * 1000);  // until the holder has made its file
+    std::filesystem::create_symlink(target, home + "/data/StaFFFF.TMP");
+    WriteFile("data/Stack.TMP", "not a temporary name");
+    WCHAR third[260] = {};
+    ASSERT_NE(GetTempFileNameW(folder.c_str(), L"Standings", 0, third), 0u);
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(home + "/data"))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names.size(), 5u);  // ours (first, the hard link, third), the holder's, Stack.TMP
+    EXPECT_TRUE(names.count("Stack.TMP"));
+    EXPECT_FALSE(names.count("StaFFFF.TMP"));
+    kill(holder, SIGKILL);
+    waitpid(holder, &status, 0);
+    WCHAR fourth[260] = {};
+    ASSERT_NE(GetTempFileNameW(folder.c_str(), L"Standings", 0, fourth), 0u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home + "/data"), {}), 5);  // the holder's is gone
+    EXPECT_EQ(ReadFile(target), "precious");
+    for (const WCHAR* name : {first, second, third, fourth})
+        EXPECT_TRUE(DeleteFileW(name));
+
+    // A folder too long for a name of 260 characters.
+    WCHAR name[260];
+    EXPECT_EQ(GetTempFileNameW(std::wstring(250, L'x').c_str(), L"Sta", 0, name), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUFFER_OVERFLOW));
 }
 
 TEST(CrtWcstokTest, RunsOfDelimitersCountAsOneAndStateIsPerThread)
