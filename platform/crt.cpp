@@ -98,6 +98,30 @@ std::string NarrowMode(LPCWSTR mode)
     return narrow;
 }
 
+// Opens a stream the way fopen does, but only on a regular file or a folder
+// (whose first read fails): a FIFO, socket or device is refused at once
+// rather than waited on or read without end.
+FILE* OpenStream(const std::string& path, const std::string& mode)
+{
+    bool plus = mode.find('+') != std::string::npos;
+    int access = plus ? O_RDWR : mode[0] == 'r' ? O_RDONLY : O_WRONLY;
+    int creation = mode[0] == 'w' ? O_CREAT | O_TRUNC : mode[0] == 'a' ? O_CREAT | O_APPEND : 0;
+    int fd = open(path.c_str(), access | creation | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat info{};
+    int error = fstat(fd, &info) != 0 ? errno : (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) ? EACCES : 0;
+    if (!error && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno;
+    FILE* file = error ? nullptr : fdopen(fd, mode.c_str());
+    if (!file) {
+        error = error ? error : errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
 // Adds one to a string of decimal digits.
 void IncrementDigits(std::string& digits)
 {
@@ -277,7 +301,7 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode)
         return nullptr;
     }
     std::string utf8 = platform::ToUtf8(path);
-    FILE* file = std::fopen(utf8.c_str(), narrowMode.c_str());
+    FILE* file = OpenStream(utf8, narrowMode);
     if (file == nullptr) {
         int error = errno;
         SetLastError(ErrorCodeOf(error, utf8));

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -89,6 +90,10 @@ TEST_F(StartupTest, MissingScheduleFileIsRefused)
     EXPECT_EQ(CheckScheduleSeason(L"/nonexistent/Schedule.dat"), 0);
     std::wstring folder(home.begin(), home.end());
     EXPECT_EQ(CheckScheduleSeason(folder.c_str()), 0);  // opens, but every read fails
+    // A FIFO in the file's place is unreadable, not waited on.
+    std::string fifo = home + "/Schedule.dat";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(CheckScheduleSeason(std::wstring(fifo.begin(), fifo.end()).c_str()), 0);
 }
 
 TEST_F(StartupTest, InstallDirectoryBuildsTheThreePaths)
@@ -121,9 +126,13 @@ TEST_F(StartupTest, ScheduleOfAnotherSeasonShowsTheVersionMessage)
     ExpectStartupMessage(kVersionText);
 }
 
-TEST_F(StartupTest, MissingScheduleShowsTheVersionMessage)
+TEST_F(StartupTest, MissingOrUnreadableScheduleShowsTheVersionMessage)
 {
     SetInstallDirectory(L"/nonexistent-install");
+    ExpectStartupMessage(kVersionText);
+    std::string dir = InstallWithSchedule("");
+    std::filesystem::remove(dir + "/Schedule.dat");
+    ASSERT_EQ(mkfifo((dir + "/Schedule.dat").c_str(), 0600), 0);  // a FIFO nobody writes
     ExpectStartupMessage(kVersionText);
 }
 

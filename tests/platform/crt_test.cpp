@@ -70,8 +70,12 @@ TEST_F(CrtFileTest, LinesKeepCrLfAndLongLinesSplitAt1023)
 TEST_F(CrtFileTest, FailuresSetErrnoAndLastError)
 {
     WriteFile("dir/present.dat", "");
+    ASSERT_EQ(mkfifo((home + "/dir/fifo.dat").c_str(), 0600), 0);
     struct Case { std::string path; const wchar_t* mode; int error; DWORD code; };
     const Case cases[] = {
+        {"dir/fifo.dat", L"r", EACCES, ERROR_ACCESS_DENIED},  // refused at once, never waited on
+        {"dir/fifo.dat", L"w", ENXIO, 31},
+        {"../../dev/zero", L"r", EACCES, ERROR_ACCESS_DENIED},  // a device: endless
         {"missing.dat", L"r", ENOENT, ERROR_FILE_NOT_FOUND},
         {"nodir/new.dat", L"w", ENOENT, ERROR_PATH_NOT_FOUND},
         {"dir/present.dat/below", L"r", ENOTDIR, ERROR_PATH_NOT_FOUND},
