@@ -17,11 +17,15 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <cstdio>
 #include <deque>
 #include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
+#include <map>
 #include <mutex>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -44,7 +48,7 @@ constexpr size_t kMaxClients = 32; // connections read at once
 
 bool MakePrivateDirectory(const std::string& path)
 {
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+    if (path.empty() || (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST))
         return false;
     struct stat info{};
     if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid())
@@ -392,9 +396,26 @@ void Wake()
     (void)!write(g_wakeFds[1], &byte, 1);
 }
 
+// A folder under the user's home that only the user can have made:
+// ~/.cache/corvale/station-HOST ($XDG_CACHE_HOME when set), the host named
+// in case the home is shared between machines. Empty without a home.
+std::string HomeStationDirectory()
+{
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base = cache && *cache == '/' ? cache : home && *home == '/' ? std::string(home) + "/.cache" : "";
+    if (base.empty())
+        return "";
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    std::error_code ignored;
+    std::filesystem::create_directories(base + "/corvale", ignored);
+    return base + "/corvale/station-" + host;
+}
+
 }  // namespace
 
-std::string StationDirectory()
+std::string StationDirectory(std::string* refused)
 {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::string path;
@@ -403,8 +424,63 @@ std::string StationDirectory()
         path = std::string(runtime) + "/corvale";
     else
         path = "/tmp/corvale-" + std::to_string(geteuid());
-    return MakePrivateDirectory(path) ? path : std::string();
+    if (MakePrivateDirectory(path))
+        return path;
+    // Someone else's folder, or a link, at that name: never used.
+    if (refused)
+        *refused = path;
+    std::string fallback = HomeStationDirectory();
+    return MakePrivateDirectory(fallback) ? fallback : std::string();
 }
+
+namespace {
+
+// Says on standard error where the station is when its usual folder was
+// refused, and that there is none when it cannot be had.
+void ReportDirectory(const std::string& dir, const std::string& refused)
+{
+    if (!refused.empty() && !dir.empty())
+        std::fprintf(stderr, "%s: %s is not a private folder of this user's; the window station is in %s\n",
+                     program_invocation_short_name, refused.c_str(), dir.c_str());
+}
+
+void ReportNoStation(const std::string& why)
+{
+    std::fprintf(stderr, "%s: no window station (%s); other programs cannot find this one's windows\n",
+                 program_invocation_short_name, why.c_str());
+}
+
+// Binds and listens under a private name first, then renames the socket
+// into place: a client never finds it before it is answered. The socket,
+// or -1 with the reason in `why`.
+int Listen(const std::string& dir, std::string& path, std::string& why)
+{
+    path = dir + "/" + std::to_string(getpid()) + ".sock";
+    std::string staging = dir + "/." + std::to_string(getpid()) + ".new";
+    struct sockaddr_un address{};
+    if (path.size() >= sizeof address.sun_path || staging.size() >= sizeof address.sun_path) {
+        why = "the folder's path " + dir + " is too long for a socket";
+        return -1;
+    }
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, staging.c_str());
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    unlink(staging.c_str());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0 ||
+        rename(staging.c_str(), path.c_str()) != 0) {
+        why = std::string(std::strerror(errno)) + " in " + dir;
+        unlink(staging.c_str());
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
 
 void StationPublish(std::vector<SnapshotWindow> windows)
 {
@@ -421,33 +497,28 @@ void StationAnnounceActivation()
     Wake();
 }
 
+// Tried once a process: a station that cannot be had is reported once.
 void StationStart()
 {
-    if (g_listenFd >= 0)
+    static bool tried = false;
+    if (tried)
         return;
-    std::string dir = StationDirectory();
-    if (dir.empty())
+    tried = true;
+    std::string refused;
+    std::string dir = StationDirectory(&refused);
+    ReportDirectory(dir, refused);
+    if (dir.empty()) {
+        ReportNoStation("no private folder for it could be had");
         return;
-    // Bound and listening under a private name first, then renamed into
-    // place: a client never finds the socket before it is answered.
-    std::string path = dir + "/" + std::to_string(getpid()) + ".sock";
-    std::string staging = dir + "/." + std::to_string(getpid()) + ".new";
-    struct sockaddr_un address{};
-    if (path.size() >= sizeof address.sun_path || staging.size() >= sizeof address.sun_path)
-        return;
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, staging.c_str());
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0)
-        return;
-    unlink(staging.c_str());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0 ||
-        rename(staging.c_str(), path.c_str()) != 0) {
-        unlink(staging.c_str());
-        close(fd);
+    }
+    std::string path, why;
+    int fd = Listen(dir, path, why);
+    if (fd < 0) {
+        ReportNoStation(why);
         return;
     }
     if (pipe2(g_wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        ReportNoStation(std::strerror(errno));
         unlink(path.c_str());
         close(fd);
         return;

@@ -33,8 +33,10 @@ struct SnapshotWindow {
 };
 
 // $XDG_RUNTIME_DIR/corvale, else /tmp/corvale-$UID; made private (0700).
-// Returns an empty string when no safe directory can be had.
-std::string StationDirectory();
+// When that name is taken by someone else (another user's folder, a link),
+// it is never used and `refused` gets it: the station is then in
+// ~/.cache/corvale/station-HOST. Empty when no private folder can be had.
+std::string StationDirectory(std::string* refused = nullptr);
 
 // Every top-level window of every process, this one included when asked.
 // Processes that accept a connection but do not answer in time are not

@@ -14,7 +14,11 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <functional>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -173,6 +177,59 @@ TEST_F(StartupTest, SecondStartWhileTheMessageIsUpBringsItForward)
     EXPECT_TRUE(Dump({"Corvale"})["visible"].toBool());
     EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
     EXPECT_EQ(WaitForExit(first, 10000), 0);
+}
+
+// The station's usual folder, /tmp/corvale-UID when there is no runtime
+// folder, taken by someone else first: it is never used, the station moves
+// to the user's own folder and says so, and a second start still finds the
+// first. In a mount namespace of its own, so that /tmp is this test's.
+class HostileStationFolderTest : public StartupTest {
+protected:
+    void SetUp() override
+    {
+        mounted = unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                  mount("tmpfs", "/tmp", "tmpfs", 0, nullptr) == 0;
+        StartupTest::SetUp();
+        unsetenv("XDG_RUNTIME_DIR");
+    }
+    bool mounted = false;
+};
+
+TEST_F(HostileStationFolderTest, StationMovesToTheUsersOwnFolder)
+{
+    if (!mounted)
+        GTEST_SKIP() << "a mount namespace needs root";
+    InstallWithSchedule("ARI,Arizona,9/7/2003 16:15\r\n");
+    const std::string taken = "/tmp/corvale-" + std::to_string(geteuid());
+    const std::string elsewhere = "/tmp/elsewhere";
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0777), 0);
+    const struct {
+        const char* name;
+        std::function<void()> plant;
+    } cases[] = {
+        {"another user's open folder", [&] { mkdir(taken.c_str(), 0777); chmod(taken.c_str(), 0777); (void)!chown(taken.c_str(), 65534, 65534); }},
+        {"a link", [&] { (void)!symlink(elsewhere.c_str(), taken.c_str()); }},
+        {"a file", [&] { WriteFile("../" + taken.substr(5), "a file"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(taken);
+        c.plant();
+        const std::string errors = home + "/errors.txt";
+        pid_t first = StartBinary("corvale", {}, errors);
+        ASSERT_TRUE(WaitForWindow("Corvale", "dialog", 10000));
+        pid_t second = StartBinary("corvale");
+        EXPECT_EQ(WaitForExit(second, 10000), 0);
+        EXPECT_EQ(CountWindows("Corvale"), 1);
+        EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
+        EXPECT_EQ(WaitForExit(first, 10000), 0);
+        EXPECT_NE(ReadFile(errors).find(taken + " is not a private folder of this user's; the window station is in " + home +
+                                        "/.cache/corvale/station-"), std::string::npos) << ReadFile(errors);
+        EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+        if (std::filesystem::is_directory(taken) && !std::filesystem::is_symlink(taken)) {
+            EXPECT_TRUE(std::filesystem::is_empty(taken));
+        }
+    }
 }
 
 // In process: the copy already running is a window captioned "Corvale",

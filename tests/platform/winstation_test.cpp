@@ -54,12 +54,23 @@ TEST_F(WinStationTest, DirectoryIsPrivateToTheUser)
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
+// A link at the folder's name is never used: the station moves to a
+// private folder under the home, named for the host.
 TEST_F(WinStationTest, DirectoryThatIsALinkIsRefused)
 {
     std::string elsewhere = home + "/elsewhere";
     mkdir(elsewhere.c_str(), 0700);
     ASSERT_EQ(symlink(elsewhere.c_str(), (runtimeDir + "/corvale").c_str()), 0);
-    EXPECT_EQ(platform::StationDirectory(), "");
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    std::string refused;
+    EXPECT_EQ(platform::StationDirectory(&refused), home + "/.cache/corvale/station-" + host);
+    EXPECT_EQ(refused, runtimeDir + "/corvale");
+    struct stat info{};
+    ASSERT_EQ(lstat((home + "/.cache/corvale/station-" + host).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    unsetenv("HOME");
+    EXPECT_EQ(platform::StationDirectory(), "");  // no home: no station
 }
 
 TEST_F(WinStationTest, StaleSocketsAreCleanedAway)

@@ -7,15 +7,23 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-pid_t StartBinary(const std::string& name, const std::vector<std::string>& args)
+pid_t StartBinary(const std::string& name, const std::vector<std::string>& args, const std::string& errorFile, int gate)
 {
     std::string path = std::string(CORVALE_BINARY_DIR) + "/" + name;
     pid_t pid = fork();
     if (pid == 0) {
+        if (!errorFile.empty()) {
+            int fd = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fd, 2);
+        }
+        char opened;
+        if (gate >= 0)
+            (void)!read(gate, &opened, 1);  // one byte for each waiting child
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(path.c_str()));
         for (const std::string& arg : args)

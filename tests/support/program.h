@@ -9,8 +9,13 @@
 #include <sys/types.h>
 #include <vector>
 
-// Starts build/<name> with `args`; the child inherits the test's home.
-pid_t StartBinary(const std::string& name, const std::vector<std::string>& args = {});
+// Starts build/<name> with `args`; the child inherits the test's home. Its
+// standard error goes to `errorFile` when one is named. `gate`, when not
+// -1, is the read end of a pipe: the child waits for a byte from it before
+// it starts, so that several start at the same instant once the test
+// writes a byte for each.
+pid_t StartBinary(const std::string& name, const std::vector<std::string>& args = {}, const std::string& errorFile = "",
+                  int gate = -1);
 
 // Waits for the process to end; its exit status, or -1 when it is still
 // running after `timeoutMs` (it is then killed).
