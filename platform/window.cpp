@@ -52,6 +52,7 @@ double NowMs()
 
 WindowObject* NewWindow(WindowKind kind, const std::wstring& text)
 {
+    StationClaim(text, nullptr);  // released once other processes can see it
     auto* window = new WindowObject;
     window->kind = kind;
     window->text = text;
@@ -281,8 +282,13 @@ void StartWindowing()
     StartKeyboard();
     // Taken whenever the GUI thread is about to wait, so that the other
     // processes see the windows as they are once each batch of work is done.
+    // Claims of captions end there too: a search that found no window
+    // made none before the process waited.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
-        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, qApp, RefreshSnapshotIfChanged);
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, qApp, [] {
+            RefreshSnapshotIfChanged();
+            StationReleaseAll();
+        });
     // The desktop moved the focus to another application. Switching between
     // windows of this process may pass through a moment without an active
     // window: only one that lasts counts.
@@ -369,6 +375,7 @@ void RegisterWindow(WindowObject* window)
 
 void RegisterTopLevel(WindowObject* window)
 {
+    StationClaim(window->text, nullptr);  // released once other processes can see it
     RegisterWindow(window);
     g_topLevel.push_back(window);
 }
@@ -377,6 +384,8 @@ void PublishWindows()
 {
     StartWindowing();
     RefreshSnapshot();
+    for (WindowObject* window : g_topLevel)
+        StationRelease(window->text);
 }
 
 void ForgetTopLevel(WindowObject* window)
@@ -688,6 +697,12 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 
 // Window search
 
+// Looking for a window of another process claims its caption first: a
+// search that finds none keeps the claim until this process has made a
+// window of that caption or next waits for events, so that a process
+// starting at the same instant finds the window made instead of making a
+// second. A claim another process holds for longer than a start takes
+// counts as a window of that process.
 HWND FindWindowW(LPCWSTR, LPCWSTR caption)
 {
     if (!caption)
@@ -696,8 +711,10 @@ HWND FindWindowW(LPCWSTR, LPCWSTR caption)
         if ((*it)->text == caption && !(*it)->ended)
             return *it;
     StationWindow best;
+    best.caption = caption;
+    bool claimed = StationClaim(caption, &best.pid);
     std::vector<int> silent;
-    for (const StationWindow& window : StationListAll(false, &silent))
+    for (const StationWindow& window : claimed ? StationListAll(false, &silent) : std::vector<StationWindow>())
         if (window.caption == caption && (best.pid == 0 || window.created > best.created))
             best = window;
     // Another copy of this program that takes a connection but does not
@@ -705,8 +722,9 @@ HWND FindWindowW(LPCWSTR, LPCWSTR caption)
     for (int pid : silent)
         if (best.pid == 0 && SameProgram(pid))
             best.pid = pid;
-    if (best.pid == 0)
+    if (claimed && best.pid == 0)
         return nullptr;
+    StationRelease(caption);
     for (const auto& remote : g_remotes)
         if (remote->remotePid == best.pid && remote->remoteId == best.id)
             return remote.get();

@@ -612,6 +612,83 @@ std::vector<StationWindow> StationListAll(bool includeSelf, std::vector<int>* si
     return windows;
 }
 
+// Claims: a caption held by one process of the user from the moment it
+// looks for a window of that caption until it has made one (or waits for
+// events), so that two processes never both find none and both make one.
+// One lock file a caption in the station's folder; a process that ends
+// lets go of its claims with its descriptors.
+
+namespace {
+
+constexpr int kClaimMs = 5000;  // longest wait for another process's claim
+constexpr int kClaimPollMs = 2;
+
+std::map<std::wstring, int> g_claims;  // captions this process holds; GUI thread only
+
+std::string ClaimPath(const std::string& dir, const std::wstring& caption)
+{
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a over the caption's UTF-8
+    for (unsigned char c : QString::fromStdWString(caption).toUtf8())
+        hash = (hash ^ c) * 1099511628211ull;
+    char name[32];
+    std::snprintf(name, sizeof name, "claim-%016llx.lock", static_cast<unsigned long long>(hash));
+    return dir + "/" + name;
+}
+
+// The process that wrote its ID into a claim file, or 0.
+int ClaimHolder(int fd)
+{
+    char text[16] = {};
+    return pread(fd, text, sizeof text - 1, 0) > 0 ? ToInt(text) : 0;
+}
+
+}  // namespace
+
+bool StationClaim(const std::wstring& caption, int* holder)
+{
+    if (holder)
+        *holder = 0;
+    if (g_claims.count(caption))
+        return true;
+    std::string dir = StationDirectory();
+    if (dir.empty())
+        return true;  // no station: nothing to coordinate with
+    int fd = open(ClaimPath(dir, caption).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return true;
+    auto deadline = Clock::now() + std::chrono::milliseconds(kClaimMs);
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline) {
+            if (holder)
+                *holder = ClaimHolder(fd);
+            close(fd);
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kClaimPollMs));
+    }
+    std::string pid = std::to_string(getpid());
+    if (ftruncate(fd, 0) == 0)
+        (void)!pwrite(fd, pid.data(), pid.size(), 0);
+    g_claims[caption] = fd;
+    return true;
+}
+
+void StationRelease(const std::wstring& caption)
+{
+    auto found = g_claims.find(caption);
+    if (found == g_claims.end())
+        return;
+    close(found->second);
+    g_claims.erase(found);
+}
+
+void StationReleaseAll()
+{
+    for (const auto& claim : g_claims)
+        close(claim.second);
+    g_claims.clear();
+}
+
 bool SameProgram(int pid)
 {
     char own[4096] = {}, other[4096] = {};

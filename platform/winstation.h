@@ -53,6 +53,16 @@ bool StationRequest(int pid, const std::string& request, std::string& reply, int
 void StationPublish(std::vector<SnapshotWindow> windows);
 void StationAnnounceActivation();
 
+// Claims, from the GUI thread: a caption held by this process while it looks
+// for a window of that caption and makes one, so that no other process of
+// the user does the same meanwhile. StationClaim waits a few seconds for
+// another process's claim; false when it is still held then, `holder`
+// naming that process (0 when unknown). Held until released, or until the
+// process ends.
+bool StationClaim(const std::wstring& caption, int* holder);
+void StationRelease(const std::wstring& caption);
+void StationReleaseAll();
+
 // True when process `pid` runs the same program file as this one.
 bool SameProgram(int pid);
 

@@ -179,6 +179,35 @@ TEST_F(StartupTest, SecondStartWhileTheMessageIsUpBringsItForward)
     EXPECT_EQ(WaitForExit(first, 10000), 0);
 }
 
+// Copies started at the same instant open one main window: the others
+// end with status 0 without one. A bounded number of trials here; the
+// benchmark script bench/simultaneous_starts.sh runs many more.
+TEST_F(StartupTest, SimultaneousStartsOpenOneMainWindow)
+{
+    InstallWithSchedule("ARI,Arizona,9/7/2003 16:15\r\n");
+    for (int copies : {2, 2, 2, 2, 2, 5, 5}) {
+        SCOPED_TRACE(copies);
+        int gate[2];
+        ASSERT_EQ(pipe(gate), 0);
+        std::vector<pid_t> pids;
+        for (int i = 0; i < copies; ++i)
+            pids.push_back(StartBinary("corvale", {}, "", gate[0]));
+        ASSERT_EQ(write(gate[1], std::string(copies, 'x').data(), copies), copies);
+        close(gate[0]);
+        close(gate[1]);
+        ASSERT_TRUE(WaitForWindow("Corvale", "dialog", 10000));
+        pid_t running = WindowPids("Corvale").at(0);
+        for (pid_t pid : pids) {
+            if (pid != running) {
+                EXPECT_EQ(WaitForExit(pid, 10000), 0);
+            }
+        }
+        EXPECT_EQ(CountWindows("Corvale"), 1);
+        EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
+        EXPECT_EQ(WaitForExit(running, 10000), 0);
+    }
+}
+
 // The station's usual folder, /tmp/corvale-UID when there is no runtime
 // folder, taken by someone else first: it is never used, the station moves
 // to the user's own folder and says so, and a second start still finds the
