@@ -2,14 +2,24 @@
 // "PegHelp.exe FILE#ANCHOR", it shows FILE from the install directory at
 // ANCHOR in a window titled "Help".
 
+#include "platform/application.h"
 #include "platform/helpwindow.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
-#include <QApplication>
+#include <cstdio>
 #include <string>
 
 namespace {
+
+const char kHelp[] = R"(usage: corvale-help [FILE[#ANCHOR]]
+
+Shows FILE (default Ravelock.html), a file of the install folder that
+corvale-install recorded, at ANCHOR in a window titled "Help", until the
+window is closed. Corvale starts it for Help > Corvale.
+Exit status: 0 once the window is closed; 1 when no display could be
+opened.
+)";
 
 // The install directory the program was installed to, or "".
 std::string InstallDirectory()
@@ -29,8 +39,12 @@ std::string InstallDirectory()
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    application.setQuitOnLastWindowClosed(false);
+    if (argc > 1 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    std::unique_ptr<QApplication> application = platform::MakeApplication(argc, argv);
+    application->setQuitOnLastWindowClosed(false);
     std::string target = argc > 1 ? argv[1] : "Ravelock.html";
     size_t hash = target.find('#');
     std::string file = target.substr(0, hash);

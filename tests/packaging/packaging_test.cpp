@@ -60,10 +60,10 @@ const struct {
     const char* page;
     const char* tool;
 } kPages[] = {
-    {"corvale", nullptr},
+    {"corvale", "corvale"},
     {"winspy", "winspy"},
     {"corvale-install", "corvale-install"},
-    {"corvale-help", nullptr},
+    {"corvale-help", "corvale-help"},
     {"corvale-dataserver", "corvale-dataserver"},
 };
 

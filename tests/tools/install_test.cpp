@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <sys/wait.h>
@@ -189,6 +190,39 @@ TEST_F(InstallTest, InstallerOutsideTheLayoutOrWithBadArgumentsChangesNothing)
     fs::remove(configDir + "/corvale/registry.reg");
     EXPECT_FALSE(fs::exists(home + "/.local/share/corvale"));
     EXPECT_FALSE(fs::exists(configDir + "/corvale/registry.reg"));
+}
+
+// Without a display each program with windows says so in one line and
+// ends with status 1 instead of aborting; --help needs no display.
+TEST_F(InstallTest, WithoutADisplayEachProgramSaysSo)
+{
+    const struct {
+        const char* program;
+        const char* line;  // its standard error, and the usage's first line
+    } programs[] = {
+        {"corvale", "corvale: no display could be opened"},
+        {"corvale-start", "corvale: no display could be opened"},
+        {"corvale-help", "corvale-help: no display could be opened"},
+    };
+    const struct {
+        const char* environment;
+        const char* named;
+    } displays[] = {
+        {"env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", "(DISPLAY is not set, WAYLAND_DISPLAY is not set)"},
+        {"env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:97", "(DISPLAY is :97, WAYLAND_DISPLAY is not set)"},
+    };
+    for (const auto& p : programs) {
+        const std::string path = ShellQuote(prefix + "/bin/" + p.program);
+        for (const auto& d : displays) {
+            SCOPED_TRACE(std::string(p.program) + " with " + d.environment);
+            CommandResult run = RunShell("timeout 30 " + std::string(d.environment) + " " + path + " 2>&1 >/dev/null");
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.output, std::string(p.line) + " " + d.named + "\n");
+        }
+        CommandResult help = RunShell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + path + " --help");
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.output.substr(0, 7 + std::strlen(p.program)), "usage: " + std::string(p.program));
+    }
 }
 
 // The launcher installs the season, then becomes the installed corvale,
