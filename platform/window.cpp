@@ -197,6 +197,24 @@ private:
 
 WindowObject* g_active = nullptr;  // the window that was last made active
 
+// The handheld's screen on the desktop: where the oldest dialog of the
+// process (the main window) shows it. A later window is put where its
+// handheld position lies on that screen, over the main window, rather than
+// wherever the desktop puts an ownerless window. The first stays where the
+// desktop put it.
+void PlaceOnScreen(WindowObject* window)
+{
+    WindowObject* screen = nullptr;
+    for (WindowObject* other : g_topLevel)
+        if (!screen && other != window && other->kind == WindowKind::Dialog && other->widget && other->widget->isVisible())
+            screen = other;
+    if (!screen || !window->widget)
+        return;
+    // Client areas: the desktop adds each window's frame around it.
+    QPoint origin = screen->widget->geometry().topLeft() - QPoint(screen->screenX, screen->screenY) * kScale;
+    window->widget->setGeometry(QRect(origin + QPoint(window->screenX, window->screenY) * kScale, window->widget->size()));
+}
+
 }  // namespace
 
 bool ProgramWaiting()
@@ -519,8 +537,11 @@ BOOL ShowWindow(HWND window, int command)
             window->widget->hide();
         else if (window->kind == WindowKind::Control)
             window->widget->setVisible(true);
-        else
+        else {
+            if (!window->widget->isVisible())
+                PlaceOnScreen(window);  // shown again: over the main window where it is now
             window->widget->showNormal();
+        }
     }
     if (window->kind == WindowKind::Control)
         RefitFocusMark(window);
@@ -617,6 +638,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, const DLGTEMPLATEW* dialogTemplate, H
     if (!window->ended) {
         window->visible = true;
         MarkChanged();
+        PlaceOnScreen(window);
         frame->show();
     }
     RunModalLoop(window);

@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core desktop-file-utils
   clang libclang-rt-14-dev
   dpkg-dev file lintian man-db appstream
+  xvfb openbox xdotool x11-utils
 )
 
 missing=()
