@@ -684,11 +684,6 @@ LRESULT ComboMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM 
         return index >= 0 && index < count ? data.itemData[static_cast<size_t>(index)] : CB_ERR;
     case CB_GETLBTEXTLEN:
         return index >= 0 && index < count ? static_cast<LRESULT>(data.items[static_cast<size_t>(index)].size()) : CB_ERR;
-    case CB_GETLBTEXT:
-        if (index < 0 || index >= count || !lParam)
-            return CB_ERR;
-        std::wcscpy(reinterpret_cast<WCHAR*>(lParam), data.items[static_cast<size_t>(index)].c_str());
-        return static_cast<LRESULT>(data.items[static_cast<size_t>(index)].size());
     default:
         return 0;
     }

@@ -1,5 +1,5 @@
 // The handheld's C runtime pieces the program relies on: last-error codes,
-// wide-path fopen, two-argument wcstok, _wtoi, _fcvt, wsprintfW and Sleep;
+// wide-path fopen, _wtoi, wsprintfW and Sleep;
 // then the file handles the program writes whole files through, with their
 // test seam.
 #include "platform/files.h"
@@ -36,11 +36,8 @@ constexpr DWORD kErrorGenFailure = 31;
 constexpr DWORD kErrorFilenameTooLong = 206;
 constexpr DWORD kErrorNoMessage = 317;  // ERROR_MR_MID_NOT_FOUND: no text for the code
 constexpr int kWsprintfLimit = 1024;  // characters, the NUL included
-constexpr int kFcvtMaxDecimals = 1100;
 
 thread_local DWORD lastError = ERROR_SUCCESS;
-thread_local WCHAR* tokenNext = nullptr;
-thread_local std::string fcvtDigits;
 
 // Win32 code for a failed file operation; a missing file in an existing
 // folder is "file not found", a missing folder "path not found".
@@ -120,19 +117,6 @@ FILE* OpenStream(const std::string& path, const std::string& mode)
         errno = error;
     }
     return file;
-}
-
-// Adds one to a string of decimal digits.
-void IncrementDigits(std::string& digits)
-{
-    for (size_t i = digits.size(); i-- > 0;) {
-        if (digits[i] != '9') {
-            ++digits[i];
-            return;
-        }
-        digits[i] = '0';
-    }
-    digits.insert(digits.begin(), '1');
 }
 
 // One parsed conversion of a wsprintfW format.
@@ -310,56 +294,6 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode)
     return file;
 }
 
-// Renames a file by wide paths, replacing the target; 0 on success.
-int _wrename(LPCWSTR oldPath, LPCWSTR newPath)
-{
-    if (!oldPath || !newPath) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return -1;
-    }
-    std::string from = platform::ToUtf8(oldPath);
-    if (std::rename(from.c_str(), platform::ToUtf8(newPath).c_str()) != 0) {
-        SetLastError(ErrorCodeOf(errno, from));
-        return -1;
-    }
-    return 0;
-}
-
-// Removes a file by wide path; 0 on success.
-int _wremove(LPCWSTR path)
-{
-    if (!path) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return -1;
-    }
-    std::string utf8 = platform::ToUtf8(path);
-    if (std::remove(utf8.c_str()) != 0) {
-        SetLastError(ErrorCodeOf(errno, utf8));
-        return -1;
-    }
-    return 0;
-}
-
-// Two-argument wcstok; the position is kept per thread.
-WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters)
-{
-    WCHAR* p = text ? text : tokenNext;
-    if (p == nullptr || delimiters == nullptr) {
-        tokenNext = nullptr;
-        return nullptr;
-    }
-    p += std::wcsspn(p, delimiters);
-    if (*p == 0) {
-        tokenNext = nullptr;
-        return nullptr;
-    }
-    WCHAR* end = p + std::wcscspn(p, delimiters);
-    if (*end != 0)
-        *end++ = 0;
-    tokenNext = end;
-    return p;
-}
-
 // Leading white space, a sign and decimal digits; clamps on overflow.
 int _wtoi(const WCHAR* text)
 {
@@ -383,41 +317,6 @@ int _wtoi(const WCHAR* text)
     if (value < INT_MIN)
         return INT_MIN;
     return static_cast<int>(value);
-}
-
-// Digits of |value| rounded half up at `decimals` places, worked on the
-// exact decimal expansion of the double.
-char* _fcvt(double value, int decimals, int* decimalPoint, int* sign)
-{
-    decimals = std::clamp(decimals, -kFcvtMaxDecimals, kFcvtMaxDecimals);
-    int point = 0;
-    fcvtDigits.clear();
-    if (!std::isfinite(value)) {
-        // No digits for NaN or infinity.
-    } else if (value == 0) {
-        fcvtDigits.assign(std::max(decimals, 0), '0');
-    } else {
-        char expansion[1500];  // 309 integer digits, the point, 1100 decimals
-        std::snprintf(expansion, sizeof expansion, "%.*f", kFcvtMaxDecimals, std::fabs(value));
-        std::string all = expansion;
-        size_t dot = all.find('.');
-        all.erase(dot, 1);
-        long keep = static_cast<long>(dot) + decimals;
-        if (keep >= 0) {
-            char first = static_cast<size_t>(keep) < all.size() ? all[keep] : '0';
-            fcvtDigits = all.substr(0, keep);
-            if (first >= '5')
-                IncrementDigits(fcvtDigits);
-        }
-        size_t nonZero = fcvtDigits.find_first_not_of('0');
-        fcvtDigits.erase(0, nonZero == std::string::npos ? fcvtDigits.size() : nonZero);
-        point = static_cast<int>(fcvtDigits.size()) - decimals;
-    }
-    if (decimalPoint)
-        *decimalPoint = point;
-    if (sign)
-        *sign = value < 0 ? 1 : 0;
-    return fcvtDigits.data();
 }
 
 // The handheld's wsprintfW; output is cut at 1023 characters and a NUL.

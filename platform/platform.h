@@ -103,15 +103,7 @@ DWORD FormatMessageW(DWORD flags, const void* source, DWORD messageId, DWORD lan
 
 // Runtime library: files, text-mode lines of at most 1023 bytes by fgets
 FILE* _wfopen(LPCWSTR path, LPCWSTR mode);
-int _wrename(LPCWSTR oldPath, LPCWSTR newPath);
-int _wremove(LPCWSTR path);
-// The program keeps the handheld's two-argument wcstok: runs of delimiters
-// count as one, state kept per thread between calls.
-WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters);
 int _wtoi(const WCHAR* text);
-// Digits of value rounded half up at `decimals` places, no sign or point;
-// *decimalPoint is the position of the point, *sign 1 for a negative value.
-char* _fcvt(double value, int decimals, int* decimalPoint, int* sign);
 // Formats as the handheld's wsprintfW: %d %u %s (wide) %hs (8-bit text,
 // widened through Windows-1252) %c %%. Output is at most 1024 characters.
 int wsprintfW(LPWSTR out, LPCWSTR format, ...);
@@ -227,7 +219,6 @@ extern const RESOURCETABLE g_moduleResources;
 HINSTANCE GetModuleHandleW(LPCWSTR moduleName);
 HRSRC FindResourceW(HINSTANCE module, LPCWSTR name, LPCWSTR type);
 HGLOBAL LoadResource(HINSTANCE module, HRSRC resource);
-DWORD SizeofResource(HINSTANCE module, HRSRC resource);
 int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int bufferSize);
 
 // Windows and messages
@@ -431,7 +422,6 @@ struct TCITEMW {
 #define CB_ERR (-1)
 #define CB_GETCOUNT 0x0146
 #define CB_GETCURSEL 0x0147
-#define CB_GETLBTEXT 0x0148
 #define CB_GETLBTEXTLEN 0x0149
 #define CB_ADDSTRING 0x0143
 #define CB_RESETCONTENT 0x014B

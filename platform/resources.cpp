@@ -48,11 +48,6 @@ HGLOBAL LoadResource(HINSTANCE, HRSRC resource)
     return resource ? resource->data : nullptr;
 }
 
-DWORD SizeofResource(HINSTANCE, HRSRC resource)
-{
-    return resource ? resource->size : 0;
-}
-
 int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int bufferSize)
 {
     HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(id), RT_STRING);

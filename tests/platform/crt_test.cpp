@@ -300,30 +300,6 @@ TEST_F(CrtHandleTest, TemporaryFilesAreNewAndLeftoversGo)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUFFER_OVERFLOW));
 }
 
-TEST(CrtWcstokTest, RunsOfDelimitersCountAsOneAndStateIsPerThread)
-{
-    wchar_t text[] = L",,a,;,b=c, ";
-    std::vector<std::wstring> tokens;
-    for (WCHAR* t = wcstok(text, L",; "); t; t = wcstok(nullptr, tokens.size() == 1 ? L"=" : L",; "))
-        tokens.push_back(t);
-    EXPECT_EQ(tokens, (std::vector<std::wstring>{L"a", L";,b", L"c"}));
-    EXPECT_EQ(wcstok(nullptr, L","), nullptr);
-    wchar_t none[] = L",; ";
-    EXPECT_EQ(wcstok(none, L",; "), nullptr);
-
-    wchar_t mine[] = L"a b";
-    wcstok(mine, L" ");
-    std::wstring theirs;
-    std::thread([&] {
-        EXPECT_EQ(wcstok(nullptr, L" "), nullptr);  // nothing started on this thread
-        wchar_t other[] = L"x y";
-        theirs = wcstok(other, L" ");
-        theirs += wcstok(nullptr, L" ");
-    }).join();
-    EXPECT_EQ(theirs, L"xy");
-    EXPECT_STREQ(wcstok(nullptr, L" "), L"b");
-}
-
 TEST(CrtWtoiTest, SignDigitsAndClamping)
 {
     struct Case { const wchar_t* text; int value; };
@@ -335,31 +311,6 @@ TEST(CrtWtoiTest, SignDigitsAndClamping)
     for (const Case& c : cases)
         EXPECT_EQ(_wtoi(c.text), c.value) << testing::PrintToString(std::wstring(c.text));
     EXPECT_EQ(_wtoi(nullptr), 0);
-}
-
-TEST(CrtFcvtTest, RoundsHalfUpOnTheExactValue)
-{
-    struct Case { double value; int decimals; const char* digits; int point; };
-    const Case cases[] = {
-        {0.5625, 3, "563", 0}, {0.0625, 3, "63", -1}, {1.0, 3, "1000", 1}, {0.53125, 3, "531", 0},
-        {0.65625, 3, "656", 0}, {14.0, 1, "140", 2}, {0.0, 1, "0", 0}, {0.0, 3, "000", 0}, {0.5, 3, "500", 0},
-        {2.0 / 3.0, 3, "667", 0}, {2.5, 0, "3", 1}, {0.4, 0, "", 0}, {0.0004, 3, "", -3},
-        {0.0005, 3, "1", -2},   // stored a little above 0.0005
-        {1.005, 2, "100", 1},   // stored a little below 1.005
-        {99.95, 1, "1000", 3},  // stored above; the carry adds a digit
-        {1e20, 0, "100000000000000000000", 21}, {1500.0, -3, "2", 4}, {5e-324, 3, "", -3},
-        {-0.5625, 3, "563", 0}, {NAN, 3, "", 0}, {-INFINITY, 2, "", 0}, {1.0, INT_MIN, "", 1100},
-    };
-    for (const Case& c : cases) {
-        int point = 99, sign = 99;
-        EXPECT_STREQ(_fcvt(c.value, c.decimals, &point, &sign), c.digits) << c.value << " at " << c.decimals;
-        EXPECT_EQ(point, c.point) << c.value << " at " << c.decimals;
-        EXPECT_EQ(sign, c.value < 0 ? 1 : 0) << c.value;
-    }
-    int point = 0, sign = 0;
-    std::string huge = _fcvt(1.7976931348623157e308, 2, &point, &sign);
-    EXPECT_EQ(huge.size(), 311u);
-    EXPECT_EQ(huge.substr(0, 5), "17976");
 }
 
 TEST(CrtWsprintfTest, Conversions)
