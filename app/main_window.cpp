@@ -24,6 +24,9 @@ HWND g_mainWindow = nullptr;
 namespace {
 
 constexpr UINT kLoadingDelay = 100;  // ms between the loading stages
+constexpr UINT_PTR kTablesStage = 1;   // timer: the Team and Week pages
+constexpr UINT_PTR kSeasonStage = 2;   // timer: the Year page
+constexpr UINT_PTR kReadyStage = 3;    // timer: the wait cursor removed
 
 // A window the menu opens, found again by its caption.
 struct SecondaryWindow {
@@ -34,14 +37,14 @@ struct SecondaryWindow {
 };
 
 const SecondaryWindow kSecondaryWindows[] = {
-    {IDM_DOWNLOAD, L"RVL Download", IDD_DOWNLOAD, DownloadDialogProc},
-    {IDM_OPTIONS, L"RVL Options", IDD_OPTIONS, OptionsDialogProc},
-    {IDM_CALENDAR, L"RVL Calendar", IDD_CALENDAR, CalendarDialogProc},
-    {IDM_ABOUT, L"About Corvale", IDD_ABOUT, AboutDialogProc},
+    {IDM_DOWNLOAD, CAPTION_DOWNLOAD, IDD_DOWNLOAD, DownloadDialogProc},
+    {IDM_OPTIONS, CAPTION_OPTIONS, IDD_OPTIONS, OptionsDialogProc},
+    {IDM_CALENDAR, CAPTION_CALENDAR, IDD_CALENDAR, CalendarDialogProc},
+    {IDM_ABOUT, CAPTION_ABOUT, IDD_ABOUT, AboutDialogProc},
 };
 
 // Closed in this order when the main window ends.
-const WCHAR* const kClosingOrder[] = {L"RVL Download", L"RVL Calendar", L"RVL Options", L"About Corvale"};
+const WCHAR* const kClosingOrder[] = {CAPTION_DOWNLOAD, CAPTION_CALENDAR, CAPTION_OPTIONS, CAPTION_ABOUT};
 
 HWND CreateMenuBar(HWND parent, DWORD flags)
 {
@@ -77,7 +80,7 @@ INT_PTR InitMainWindow(HWND window)
     CreateMainMenuBar(window);
     CreatePageTabs(window);
     CreateListColumns(window);
-    SetTimer(window, 1, kLoadingDelay, nullptr);
+    SetTimer(window, kTablesStage, kLoadingDelay, nullptr);
     LoadScheduleTable(window, g_schedulePath);
     LoadStandings(window, g_standingsPath);
     SendMessageW(GetDlgItem(window, IDC_TEAM_PICKER), CB_SETCURSEL, static_cast<WPARAM>(g_favouriteTeam), 0);
@@ -89,19 +92,19 @@ INT_PTR InitMainWindow(HWND window)
 INT_PTR RunLoadingStage(HWND window, UINT_PTR stage)
 {
     switch (stage) {
-    case 1:
-        KillTimer(window, 1);
+    case kTablesStage:
+        KillTimer(window, kTablesStage);
         ShowTeamSchedule(window, g_favouriteTeam);
         ShowWeekGames(window, 0);
-        SetTimer(window, 2, kLoadingDelay, nullptr);
+        SetTimer(window, kSeasonStage, kLoadingDelay, nullptr);
         return 1;
-    case 2:
-        KillTimer(window, 2);
-        SetTimer(window, 3, kLoadingDelay, nullptr);
+    case kSeasonStage:
+        KillTimer(window, kSeasonStage);
+        SetTimer(window, kReadyStage, kLoadingDelay, nullptr);
         LoadSeasonList(window, g_seasonPath);
         return 1;
-    case 3:
-        KillTimer(window, 3);
+    case kReadyStage:
+        KillTimer(window, kReadyStage);
         SetCursor(LoadCursorW(nullptr, nullptr));
         SetForegroundWindow(window);
         return 1;
@@ -221,7 +224,7 @@ void CloseSecondaryWindows()
 
 int CloseHelpViewer()
 {
-    HWND viewer = FindWindowW(nullptr, L"Help");
+    HWND viewer = FindWindowW(nullptr, CAPTION_HELP);
     if (!viewer)
         return 0;
     DestroyWindow(viewer);

@@ -4,7 +4,7 @@
 
 #include "platform/platform.h"
 
-// Fills list 1008 from the season file; returns 1 when read to its end.
+// Fills the season games list from the season file; returns 1 when read to its end.
 int LoadSeasonList(HWND mainWindow, LPCWSTR seasonPath);
 
 // Appends a game of at least 2 characters with its time converted (a time

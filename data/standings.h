@@ -10,7 +10,7 @@ constexpr int kPercentageChars = 8;     // ".563", "1000"
 
 extern WCHAR g_seasonLabel[kSeasonLabelChars];
 
-// Fills list 1005 from the standings file; returns 1 when all 32 team lines
+// Fills the standings list from the standings file; returns 1 when all 32 team lines
 // were read.
 int LoadStandings(HWND mainWindow, LPCWSTR standingsPath);
 

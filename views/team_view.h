@@ -4,7 +4,7 @@
 
 #include "platform/platform.h"
 
-// Fills list 1006 and the record labels 1027..1036 for a team row; a row
+// Fills the team schedule list and the record labels for a team row; a row
 // outside 0..31 (no selection) shows an empty list and no games played.
 void ShowTeamSchedule(HWND mainWindow, int teamRow);
 

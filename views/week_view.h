@@ -4,7 +4,7 @@
 
 #include "platform/platform.h"
 
-// Fills list 1007 for a week index; an index outside 0..20 (no selection)
+// Fills the week games list for a week index; an index outside 0..20 (no selection)
 // leaves the list empty.
 void ShowWeekGames(HWND mainWindow, int weekIndex);
 

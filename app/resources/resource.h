@@ -52,8 +52,16 @@
 #define IDC_TEAM_LIST 1006
 #define IDC_WEEK_LIST 1007
 #define IDC_SEASON_LIST 1008
-#define IDC_DIVISION_FIRST 1011  // division header images 1011..1018
-#define IDC_DIVISION_LAST 1018
+#define IDC_AFC_EAST_HEADER 1011  // division header images, 1011..1018 in division order
+#define IDC_AFC_NORTH_HEADER 1012
+#define IDC_AFC_SOUTH_HEADER 1013
+#define IDC_AFC_WEST_HEADER 1014
+#define IDC_NFC_EAST_HEADER 1015
+#define IDC_NFC_NORTH_HEADER 1016
+#define IDC_NFC_SOUTH_HEADER 1017
+#define IDC_NFC_WEST_HEADER 1018
+#define IDC_DIVISION_FIRST IDC_AFC_EAST_HEADER
+#define IDC_DIVISION_LAST IDC_NFC_WEST_HEADER
 #define IDC_STANDINGS_HEADER 1019
 #define IDC_WEEK_PROMPT 1020
 #define IDC_TEAM_PROMPT 1021
@@ -86,3 +94,10 @@
 
 // Calendar control
 #define IDC_MONTH_CALENDAR 1041
+
+// Captions by which the secondary windows and the help viewer are found
+#define CAPTION_DOWNLOAD L"RVL Download"
+#define CAPTION_OPTIONS L"RVL Options"
+#define CAPTION_CALENDAR L"RVL Calendar"
+#define CAPTION_ABOUT L"About Corvale"
+#define CAPTION_HELP L"Help"

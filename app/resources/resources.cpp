@@ -16,14 +16,14 @@ constexpr WORD kNoId = 0xFFFF;
 
 // Main window: the four pages, the page tabs and two hidden working controls.
 const DLGITEMTEMPLATEW kMainItems[] = {
-    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, 1011, L"STATIC", nullptr, IDB_AFC_EAST},
-    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, 1012, L"STATIC", nullptr, IDB_AFC_NORTH},
-    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, 1013, L"STATIC", nullptr, IDB_AFC_SOUTH},
-    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, 1014, L"STATIC", nullptr, IDB_AFC_WEST},
-    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, 1015, L"STATIC", nullptr, IDB_NFC_EAST},
-    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, 1016, L"STATIC", nullptr, IDB_NFC_NORTH},
-    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, 1017, L"STATIC", nullptr, IDB_NFC_SOUTH},
-    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, 1018, L"STATIC", nullptr, IDB_NFC_WEST},
+    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, IDC_AFC_EAST_HEADER, L"STATIC", nullptr, IDB_AFC_EAST},
+    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, IDC_AFC_NORTH_HEADER, L"STATIC", nullptr, IDB_AFC_NORTH},
+    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, IDC_AFC_SOUTH_HEADER, L"STATIC", nullptr, IDB_AFC_SOUTH},
+    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, IDC_AFC_WEST_HEADER, L"STATIC", nullptr, IDB_AFC_WEST},
+    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, IDC_NFC_EAST_HEADER, L"STATIC", nullptr, IDB_NFC_EAST},
+    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, IDC_NFC_NORTH_HEADER, L"STATIC", nullptr, IDB_NFC_NORTH},
+    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, IDC_NFC_SOUTH_HEADER, L"STATIC", nullptr, IDB_NFC_SOUTH},
+    {kChild | SS_BITMAP, 0, 9, 31, 37, 6, IDC_NFC_WEST_HEADER, L"STATIC", nullptr, IDB_NFC_WEST},
     {kChild | TCS_FOCUSNEVER, 0, 0, 151, 160, 16, IDC_PAGE_TABS, L"SysTabControl32", nullptr, 0},
     {kChild | SS_CENTER, 0, 35, 5, 87, 9, IDC_STANDINGS_TITLE, L"STATIC", L"2002 NFL Standing", 0},
     {kChild | kListStyle | LVS_NOCOLUMNHEADER, 0, 6, 28, 148, 117, IDC_STANDINGS_LIST, L"SysListView32", nullptr, 0},
@@ -65,7 +65,7 @@ const DLGITEMTEMPLATEW kDownloadItems[] = {
 };
 
 const DLGTEMPLATEW kDownloadDialog = {
-    kDialogStyle, 0, 0, 0, 160, 167, L"RVL Download", 8, L"MS Sans Serif", 5, kDownloadItems,
+    kDialogStyle, 0, 0, 0, 160, 167, CAPTION_DOWNLOAD, 8, L"MS Sans Serif", 5, kDownloadItems,
 };
 
 // Options: favourite team and time zone pickers with Save and Cancel.
@@ -79,7 +79,7 @@ const DLGITEMTEMPLATEW kOptionsItems[] = {
 };
 
 const DLGTEMPLATEW kOptionsDialog = {
-    kDialogStyle, 0, 0, 0, 160, 167, L"RVL Options", 8, L"MS Sans Serif", 6, kOptionsItems,
+    kDialogStyle, 0, 0, 0, 160, 167, CAPTION_OPTIONS, 8, L"MS Sans Serif", 6, kOptionsItems,
 };
 
 // Calendar: one month calendar filling the dialog.
@@ -88,7 +88,7 @@ const DLGITEMTEMPLATEW kCalendarItems[] = {
 };
 
 const DLGTEMPLATEW kCalendarDialog = {
-    kDialogStyle, 0, 0, 0, 98, 88, L"RVL Calendar", 8, L"MS Sans Serif", 1, kCalendarItems,
+    kDialogStyle, 0, 0, 0, 98, 88, CAPTION_CALENDAR, 8, L"MS Sans Serif", 1, kCalendarItems,
 };
 
 // About: icon, version and the product name.
@@ -99,7 +99,7 @@ const DLGITEMTEMPLATEW kAboutItems[] = {
 };
 
 const DLGTEMPLATEW kAboutDialog = {
-    kDialogStyle, 0, 0, 0, 140, 86, L"About Corvale", 8, L"MS Sans Serif", 3, kAboutItems,
+    kDialogStyle, 0, 0, 0, 140, 86, CAPTION_ABOUT, 8, L"MS Sans Serif", 3, kAboutItems,
 };
 
 // Menu 102 and the menu bar that opens its three pop-ups.
