@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core desktop-file-utils
   clang libclang-rt-14-dev
   dpkg-dev file lintian man-db appstream
+  nginx
 )
 
 missing=()
@@ -27,3 +28,15 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+# Debian starts nginx's own service on port 80 as it installs it; the tests
+# and benchmarks start nginx themselves, and port 80 is left to
+# corvale-dataserver.
+if [[ " ${missing[*]} " == *" nginx "* ]]; then
+  if [ -d /run/systemd/system ]; then
+    $sudo systemctl disable --now nginx.service >/dev/null 2>&1 || true
+  else
+    $sudo service nginx stop >/dev/null 2>&1 || true
+    $sudo update-rc.d nginx disable >/dev/null 2>&1 || true
+  fi
+fi

@@ -219,6 +219,7 @@ TEST_F(PackageTest, InstallsUnderUsrAndPassesLintian)
         "usr/share/man/man1/corvale-install.1.gz", "usr/share/man/man1/corvale-help.1.gz",
         "usr/share/man/man1/corvale-dataserver.1.gz", "usr/share/metainfo/io.github.corvale.Corvale.metainfo.xml",
         "usr/share/doc/corvale/copyright", "usr/share/doc/corvale/changelog.gz",
+        "usr/share/doc/corvale/examples/corvale-data.conf",
     };
     std::set<std::string> missing, extra;
     std::set_difference(expected.begin(), expected.end(), files.begin(), files.end(),

@@ -1,5 +1,8 @@
+#include "download/fetch.h"
 #include "platform/platform.h"
 #include "platform/testing.h"
+#include "tests/support/app_harness.h"
+#include "tests/support/program.h"
 #include "tests/support/temp_home.h"
 
 #include <atomic>
@@ -665,6 +668,134 @@ TEST(DataServerPrivileges, RunsUnprivilegedOnceListening)
         std::ifstream file(folder + "/Standings.dat", std::ios::binary);
         EXPECT_TRUE(client.Read().body == std::string(std::istreambuf_iterator<char>(file), {}));
         EXPECT_EQ(server.Stop(), 0);
+    }
+}
+
+// nginx with the shipped configuration, on a free loopback port, in a
+// temporary prefix of its own.
+class NginxTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        for (const char* candidate : {"/usr/sbin/nginx", "/usr/local/sbin/nginx"})
+            if (access(candidate, X_OK) == 0)
+                nginx = candidate;
+        if (nginx.empty())
+            GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs Debian's nginx)";
+        prefix = home + "/nginx";
+        data = home + "/data";
+        fs::create_directories(prefix);
+        fs::create_directories(data);
+        for (const char* name : {"Standings.dat", "Schedule.dat", "Season.dat"})
+            fs::copy_file(SourcePath("tests/fixtures/season-2003-week9/") + name, data + "/" + name);
+        // A port that was free a moment ago; should another take it first, another.
+        for (int attempt = 0; attempt < 3 && port == 0; attempt++) {
+            int probe = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+            socklen_t size = sizeof address;
+            bind(probe, reinterpret_cast<sockaddr*>(&address), size);
+            getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+            close(probe);
+            ASSERT_NO_FATAL_FAILURE(StartNginx(ntohs(address.sin_port)));
+        }
+        ASSERT_NE(port, 0) << "nginx did not start:\n" << ReadFile(prefix + "/error.log");
+        InternetRedirectForTest(80, port);
+        InternetTimeoutsForTest(3000, 3000);
+    }
+    void TearDown() override
+    {
+        InternetRedirectForTest(-1, -1);
+        InternetTimeoutsForTest(0, 0);
+        if (pid > 0) {
+            kill(pid, SIGQUIT);  // a graceful stop
+            EXPECT_EQ(WaitForExit(pid, 10000), 0);
+        }
+        AppTest::TearDown();
+    }
+
+    // The shipped server block pointed at `data` and `tryPort`, inside a
+    // configuration that keeps every file nginx writes in `prefix`.
+    void StartNginx(int tryPort)
+    {
+        std::string server = ReadFile(SourcePath("packaging/nginx/corvale-data.conf"));
+        for (const auto& [from, to] : {std::pair<std::string, std::string>{"listen 127.0.0.1:80;",
+                                                                            "listen 127.0.0.1:" + std::to_string(tryPort) + ";"},
+                                       {"/srv/corvale/", data + "/"}}) {
+            ASSERT_NE(server.find(from), std::string::npos) << from;
+            for (size_t at; (at = server.find(from)) != std::string::npos;)
+                server.replace(at, from.size(), to);
+        }
+        WriteFile("nginx/corvale-data.conf", server);
+        // Around it, what Debian's nginx.conf gives every server: its file
+        // types, another default type, and a page at the default root.
+        WriteFile("nginx/html/index.html", "<p>Welcome to nginx!</p>\n");
+        std::string config = "daemon off;\nmaster_process off;\npid " + prefix + "/nginx.pid;\nerror_log " + prefix +
+                             "/error.log;\nevents { worker_connections 64; }\nhttp {\n  access_log " + prefix +
+                             "/access.log;\n  default_type application/octet-stream;\n";
+        if (fs::exists("/etc/nginx/mime.types"))
+            config += "  include /etc/nginx/mime.types;\n";
+        for (const char* temporary : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
+            config += "  " + std::string(temporary) + "_temp_path " + prefix + "/" + temporary + ";\n";
+        config += "  include " + prefix + "/corvale-data.conf;\n}\n";
+        WriteFile("nginx/nginx.conf", config);
+        pid_t started = fork();
+        if (started == 0) {
+            execl(nginx.c_str(), nginx.c_str(), "-p", prefix.c_str(), "-c", (prefix + "/nginx.conf").c_str(), "-e",
+                  (prefix + "/error.log").c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Listening, or ended (as when the port was taken meanwhile).
+        for (auto start = Clock::now(); MsSince(start) < 10000 && IsRunning(started);) {
+            if (Client(tryPort).connected) {
+                pid = started;
+                port = tryPort;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (IsRunning(started))
+            kill(started, SIGKILL);
+        WaitForExit(started, 5000);
+    }
+
+    std::string nginx, prefix, data;
+    pid_t pid = 0;
+    int port = 0;
+};
+
+// The program's own Download code fetches both files through nginx and
+// stores them byte for byte; nginx answers like the data server, with the
+// same type, and 404 for everything else.
+TEST_F(NginxTest, ServesTheProgramsDownload)
+{
+    InstallSeason("season/2003");
+    EXPECT_EQ(FetchStandings(nullptr), 1) << std::string(g_lastErrorText, g_lastErrorText + std::wcslen(g_lastErrorText));
+    EXPECT_EQ(FetchSchedule(nullptr), 1);
+    for (const char* name : {"Standings.dat", "Schedule.dat"})
+        EXPECT_TRUE(ReadFile(installDir + "/" + name) == ReadFile(data + "/" + name)) << name;
+    EXPECT_NE(ReadFile(installDir + "/Standings.dat"), ReadFile(SourcePath("season/2003/Standings.dat")));
+
+    const std::pair<std::string, int> requests[] = {
+        {GetOf(kPath + "Standings.dat"), 200},
+        {"HEAD " + kPath + "Schedule.dat HTTP/1.1\r\nHost: x\r\n\r\n", 200},
+        {GetOf(kPath + "Season.dat"), 404},
+        {GetOf(kPath + "standings.dat"), 404},
+        {GetOf(kPath + "Standings.dat/x"), 404},
+        {GetOf(kPath), 404},
+        {GetOf("/"), 404},
+        {GetOf("/Standings.dat"), 404},
+        {"POST " + kPath + "Standings.dat HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\n\r\n", 405},
+    };
+    for (const auto& [request, status] : requests) {
+        SCOPED_TRACE(request);
+        Client client(port);
+        ASSERT_TRUE(client.Send(request));
+        Reply reply = client.Read(request.starts_with("HEAD"));
+        EXPECT_EQ(reply.status, status);
+        if (status == 200) {
+            EXPECT_EQ(reply.Field("Content-Type"), "text/plain");
+        }
     }
 }
 
