@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Corvale needs on Debian 12. Safe to run
-# again: it installs only the packages that are missing.
+# again: it installs only the packages that are missing. `setup.sh bench`
+# also installs what the benchmarks need.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,9 @@ packages=(
   dpkg-dev file lintian man-db appstream
   nginx
 )
+if [ "${1:-}" = bench ]; then
+  packages+=(wrk)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
