@@ -1,6 +1,7 @@
 // Micro-benchmarks of the work the program repeats: loading the bundled
 // 2003 season's files into their lists, the kick-off time conversions, and
-// placing the division images as each scroll notification does. They run
+// placing the division images as each scroll notification does, and what
+// the window inspector costs: a dump, and the idle pass after a message. They run
 // inside the main window's loop (offscreen, in a temporary home) once its
 // loading stages are over, then the file loads are held to their target.
 
@@ -16,6 +17,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -153,6 +155,33 @@ void BenchPlaceDivisionHeaders(benchmark::State& state)
     state.counters["rows"] = RowCount(IDC_STANDINGS_LIST);
 }
 
+// What the window inspector's dump of the main window costs to make: all
+// 32 controls, the 32 x 108 schedule table among them, written as JSON.
+void BenchDumpMainWindow(benchmark::State& state)
+{
+    size_t bytes = 0;
+    for (auto _ : state)
+        bytes = platform::DescribeWindow(g_mainWindow, true).size();
+    state.counters["chars"] = static_cast<double>(bytes);
+}
+
+// What the GUI thread does for the window station when it next waits after
+// the program changed one cell of a list: the cost the inspector adds to
+// every message while nobody asks it anything.
+void BenchIdleAfterAMessage(benchmark::State& state)
+{
+    HWND list = GetDlgItem(g_mainWindow, IDC_STANDINGS_LIST);
+    WCHAR text[] = L"14";
+    LVITEMW cell = {};
+    cell.iSubItem = 1;
+    cell.pszText = text;
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    for (auto _ : state) {
+        SendMessageW(list, LVM_SETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&cell));
+        emit dispatcher->aboutToBlock();
+    }
+}
+
 void RegisterBenchmarks()
 {
     for (const FileLoad& file : kFileLoads)
@@ -160,6 +189,8 @@ void RegisterBenchmarks()
     benchmark::RegisterBenchmark("ConvertGameDateTime", BenchConvertGameDateTime)->Unit(benchmark::kNanosecond);
     benchmark::RegisterBenchmark("ConvertClockTime", BenchConvertClockTime)->Unit(benchmark::kNanosecond);
     benchmark::RegisterBenchmark("PlaceDivisionHeaders", BenchPlaceDivisionHeaders)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("DumpMainWindow", BenchDumpMainWindow)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("IdleAfterAMessage", BenchIdleAfterAMessage)->Unit(benchmark::kMicrosecond);
 }
 
 // The console report, with each run's time per iteration kept for the targets.
