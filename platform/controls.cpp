@@ -1,54 +1,32 @@
-// Controls of a dialog: built from the template's items, answering their
-// messages, described for the window inspector and driven by it.
+// Controls of a dialog other than the list view: built from the template's
+// items as Qt widgets, answering their messages, and telling their dialog
+// what a user did with them.
 //
-// Divisions: widgets, building, list view, tab control, combo box, list
-// box, accessible names, messages, description, inspector input.
+// Divisions: notifications, widgets, tab control, combo box, list box, a
+// user's choice, building, messages.
 
 #include "platform/internal.h"
 
-#include <QAbstractTableModel>
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QEvent>
-#include <QHeaderView>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTabBar>
-#include <QTableView>
-#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
-#include <limits>
 #include <cwchar>
 #include <cwctype>
 
 namespace platform {
 
-namespace {
+// Notifications: held while the program waits in a blocking call.
 
-constexpr int kListRowHeight = 14;  // handheld pixels per list view row
-constexpr int kComboHeight = 15;    // handheld pixels of a closed drop-down list
-
-QString Q(const std::wstring& text)
-{
-    return QString::fromStdWString(text);
-}
-
-bool IsClass(const WindowObject* control, const wchar_t* name)
-{
-    return control && control->className == name;
-}
-
-// A control's notification to its dialog; held while the program waits.
-void Notify(WindowObject* control, UINT code)
+void NotifyParent(WindowObject* control, UINT code)
 {
     DeliverToProgram([control, code] {
         if (!IsLiveWindow(control))
@@ -58,13 +36,17 @@ void Notify(WindowObject* control, UINT code)
     });
 }
 
-void Command(WindowObject* control, int code)
+void CommandParent(WindowObject* control, int code)
 {
     DeliverToProgram([control, code] {
         if (IsLiveWindow(control))
             SendMessageW(control->parent, WM_COMMAND, MAKEWPARAM(control->id, code), reinterpret_cast<LPARAM>(control));
     });
 }
+
+namespace {
+
+constexpr int kComboHeight = 15;  // handheld pixels of a closed drop-down list
 
 // Class names compare without case; keep the system's own spelling.
 std::wstring CanonicalClass(LPCWSTR name)
@@ -136,216 +118,6 @@ private:
     bool m_pictureDue = false;   // a picture control whose image is not loaded yet
 };
 
-// The report list view's cells, read straight from the control's rows.
-class ListModel : public QAbstractTableModel {
-public:
-    explicit ListModel(ControlData* data) : m_data(data) {}
-
-    int rowCount(const QModelIndex& parent) const override
-    {
-        return parent.isValid() ? 0 : static_cast<int>(m_data->rows.size());
-    }
-
-    // The columns the view has been told of; columns added since wait in
-    // the control's data until PublishColumns.
-    int columnCount(const QModelIndex& parent) const override
-    {
-        return parent.isValid() ? 0 : m_columnCount;
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override
-    {
-        if (role == Qt::DisplayRole) {
-            const auto& row = m_data->rows[static_cast<size_t>(index.row())];
-            size_t column = static_cast<size_t>(index.column());
-            return column < row.size() ? Q(row[column]) : QString();
-        }
-        if (role == Qt::TextAlignmentRole)
-            return static_cast<int>(Alignment(index.column()) | Qt::AlignVCenter);
-        return {};
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (orientation != Qt::Horizontal || section >= static_cast<int>(m_data->columns.size()))
-            return {};
-        if (role == Qt::DisplayRole)
-            return Q(m_data->columns[static_cast<size_t>(section)].text);
-        if (role == Qt::TextAlignmentRole)
-            return static_cast<int>(Alignment(section) | Qt::AlignVCenter);
-        return {};
-    }
-
-    // Rows and columns change only through these, so the view keeps up.
-    void Reset(const std::function<void()>& change)
-    {
-        beginResetModel();
-        change();
-        endResetModel();
-    }
-
-    // Columns are added to the data at once but reach the view in one reset
-    // later (ListView::AddColumn): each insertion told on its own makes the
-    // view measure every header section again, quadratic in the columns.
-    // True for the first column added since the view was last told.
-    bool AddColumn(int at, ListColumn column)
-    {
-        m_data->columns.insert(m_data->columns.begin() + at, std::move(column));
-        bool first = !m_columnsPending;
-        m_columnsPending = true;
-        return first;
-    }
-
-    // Tells the view of the columns added since the last time; false when
-    // there were none.
-    bool PublishColumns()
-    {
-        if (!m_columnsPending)
-            return false;
-        beginResetModel();
-        m_columnCount = static_cast<int>(m_data->columns.size());
-        m_columnsPending = false;
-        endResetModel();
-        return true;
-    }
-
-    void InsertRow(int row, std::vector<std::wstring> cells)
-    {
-        beginInsertRows(QModelIndex(), row, row);
-        m_data->rows.insert(m_data->rows.begin() + row, std::move(cells));
-        endInsertRows();
-    }
-
-    const ControlData& Data() const
-    {
-        return *m_data;
-    }
-
-    void CellChanged(int row, int column)
-    {
-        QModelIndex cell = index(row, column);
-        emit dataChanged(cell, cell);
-    }
-
-private:
-    Qt::Alignment Alignment(int column) const
-    {
-        int format = m_data->columns[static_cast<size_t>(column)].format & 3;
-        return format == LVCFMT_RIGHT ? Qt::AlignRight : format == LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
-    }
-
-    ControlData* m_data;             // the control's columns and rows
-    int m_columnCount = 0;           // columns the view knows of
-    bool m_columnsPending = false;   // columns added that the view does not know of
-};
-
-// The report list view: columns added while it is hidden reach it once the
-// messages being handled are done, or sooner when it is shown or a message
-// needs it (see ListViewMessage).
-class ListView : public QTableView {
-public:
-    ListView(WindowObject* control, ListModel* model, QWidget* parent) : QTableView(parent), m_control(control), m_model(model)
-    {
-        m_model->setParent(this);
-        setModel(m_model);
-    }
-
-    void AddColumn(int at, ListColumn column)
-    {
-        bool first = m_model->AddColumn(at, std::move(column));
-        if (isVisible())
-            PublishColumns();
-        else if (first)
-            QTimer::singleShot(0, this, [this] { PublishColumns(); });
-    }
-
-    // Hands the view the columns added since, with their widths.
-    void PublishColumns()
-    {
-        if (!m_model->PublishColumns())
-            return;
-        const ControlData& data = m_model->Data();
-        for (size_t i = 0; i < data.columns.size(); ++i)
-            setColumnWidth(static_cast<int>(i), data.columns[i].width * kScale);
-        NameControl(m_control);
-    }
-
-    ListModel* Model() const
-    {
-        return m_model;
-    }
-
-protected:
-    void showEvent(QShowEvent* event) override
-    {
-        PublishColumns();
-        QTableView::showEvent(event);
-    }
-
-    // Focus marks no cell as current: the keys scroll the list, they do not
-    // move through its cells.
-    void focusInEvent(QFocusEvent* event) override
-    {
-        QAbstractScrollArea::focusInEvent(event);
-    }
-
-    // Arrows, the page keys, Home and End scroll the list; nothing is
-    // selected by them.
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        static const struct {
-            int key;                             // the key pressed
-            QAbstractSlider::SliderAction action; // what the scroll bar does
-        } kScrollKeys[] = {
-            {Qt::Key_Up, QAbstractSlider::SliderSingleStepSub},
-            {Qt::Key_Down, QAbstractSlider::SliderSingleStepAdd},
-            {Qt::Key_PageUp, QAbstractSlider::SliderPageStepSub},
-            {Qt::Key_PageDown, QAbstractSlider::SliderPageStepAdd},
-            {Qt::Key_Home, QAbstractSlider::SliderToMinimum},
-            {Qt::Key_End, QAbstractSlider::SliderToMaximum},
-        };
-        for (const auto& entry : kScrollKeys) {
-            if (event->key() == entry.key && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-                PublishColumns();
-                doItemsLayout();  // the range follows rows added since the last paint
-                verticalScrollBar()->triggerAction(entry.action);
-                return;
-            }
-        }
-        QTableView::keyPressEvent(event);
-    }
-
-private:
-    WindowObject* m_control;  // the list view control it shows
-    ListModel* m_model;       // the control's cells, owned by the view
-};
-
-QWidget* CreateListView(WindowObject* control, QWidget* parent)
-{
-    auto* view = new ListView(control, new ListModel(&control->data), parent);
-    view->verticalHeader()->hide();
-    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(kListRowHeight * kScale);
-    view->verticalHeader()->setMinimumSectionSize(1);
-    view->horizontalHeader()->setHighlightSections(false);
-    view->horizontalHeader()->setSectionsClickable(false);
-    view->horizontalHeader()->setVisible((control->style & LVS_NOCOLUMNHEADER) == 0);
-    view->horizontalHeader()->setStretchLastSection(false);
-    view->setShowGrid(false);
-    view->setWordWrap(false);
-    view->setSelectionBehavior(QAbstractItemView::SelectItems);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Reached by Tab; its keys scroll it (ListView::keyPressEvent).
-    view->setFocusPolicy(Qt::StrongFocus);
-    view->setTabKeyNavigation(false);
-    view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-    view->setFrameShape((control->style & WS_BORDER) ? QFrame::Box : QFrame::NoFrame);
-    view->setLineWidth(kScale / 2);
-    QObject::connect(view->verticalScrollBar(), &QScrollBar::valueChanged, view, [control] { Notify(control, LVN_ENDSCROLL); });
-    return view;
-}
-
 QWidget* CreateComboBox(WindowObject* control, QWidget* parent)
 {
     auto* combo = new QComboBox(parent);
@@ -404,7 +176,7 @@ QWidget* CreateButton(WindowObject* control, QWidget* parent)
     }
     auto* button = new QPushButton(Q(control->text), parent);
     button->setAutoDefault(true);  // Return presses the focused button
-    QObject::connect(button, &QPushButton::clicked, button, [control] { Command(control, BN_CLICKED); });
+    QObject::connect(button, &QPushButton::clicked, button, [control] { CommandParent(control, BN_CLICKED); });
     return button;
 }
 
@@ -472,124 +244,6 @@ QWidget* CreateControlWidget(WindowObject* control, QWidget* parent)
     if (IsClass(control, L"STATIC"))
         return CreateStatic(control, parent);
     return new QWidget(parent);
-}
-
-ListView* ListViewOf(WindowObject* control)
-{
-    return IsClass(control, L"SysListView32") ? static_cast<ListView*>(control->widget) : nullptr;
-}
-
-// Copies at most size - 1 characters and a terminator.
-int CopyOut(const std::wstring& text, WCHAR* buffer, int size)
-{
-    if (!buffer || size <= 0)
-        return 0;
-    int count = std::min<int>(static_cast<int>(text.size()), size - 1);
-    std::wmemcpy(buffer, text.c_str(), static_cast<size_t>(count));
-    buffer[count] = L'\0';
-    return count;
-}
-
-// List view
-
-LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    ControlData& data = control->data;
-    ListView* view = ListViewOf(control);
-    ListModel* model = view->Model();
-    const int rowCount = static_cast<int>(data.rows.size());
-    // Whatever reads the view or changes its cells first gives it the
-    // columns added; counts, texts and styles need only the data.
-    if (message != LVM_INSERTCOLUMNW && message != LVM_GETITEMCOUNT && message != LVM_GETITEMTEXTW &&
-        message != LVM_GETEXTENDEDLISTVIEWSTYLE && message != LVM_SETEXTENDEDLISTVIEWSTYLE)
-        view->PublishColumns();
-    switch (message) {
-    case LVM_GETITEMCOUNT:
-        return rowCount;
-    case LVM_DELETEALLITEMS:
-        model->Reset([&data] { data.rows.clear(); });
-        return TRUE;
-    case LVM_INSERTCOLUMNW: {
-        const auto* column = reinterpret_cast<const LVCOLUMNW*>(lParam);
-        if (!column)
-            return -1;
-        int at = std::clamp(static_cast<int>(wParam), 0, static_cast<int>(data.columns.size()));
-        ListColumn added{column->pszText && (column->mask & LVCF_TEXT) ? column->pszText : L"",
-                         (column->mask & LVCF_WIDTH) ? column->cx : 50, (column->mask & LVCF_FMT) ? column->fmt : LVCFMT_LEFT};
-        view->AddColumn(at, added);
-        return at;
-    }
-    case LVM_INSERTITEMW: {
-        const auto* item = reinterpret_cast<const LVITEMW*>(lParam);
-        if (!item || item->iSubItem != 0)
-            return -1;
-        int at = std::clamp(item->iItem, 0, rowCount);
-        std::vector<std::wstring> cells(1, item->pszText && (item->mask & LVIF_TEXT) ? item->pszText : L"");
-        model->InsertRow(at, std::move(cells));
-        return at;
-    }
-    case LVM_SETITEMTEXTW: {
-        const auto* item = reinterpret_cast<const LVITEMW*>(lParam);
-        int row = static_cast<int>(wParam);
-        if (!item || row < 0 || row >= rowCount || item->iSubItem < 0)
-            return FALSE;
-        auto& cells = data.rows[static_cast<size_t>(row)];
-        if (static_cast<size_t>(item->iSubItem) >= cells.size())
-            cells.resize(static_cast<size_t>(item->iSubItem) + 1);
-        cells[static_cast<size_t>(item->iSubItem)] = item->pszText ? item->pszText : L"";
-        model->CellChanged(row, item->iSubItem);
-        return TRUE;
-    }
-    case LVM_GETITEMTEXTW: {
-        auto* item = reinterpret_cast<LVITEMW*>(lParam);
-        int row = static_cast<int>(wParam);
-        if (!item)
-            return 0;
-        std::wstring text;
-        if (row >= 0 && row < rowCount && item->iSubItem >= 0) {
-            const auto& cells = data.rows[static_cast<size_t>(row)];
-            if (static_cast<size_t>(item->iSubItem) < cells.size())
-                text = cells[static_cast<size_t>(item->iSubItem)];
-        }
-        return CopyOut(text, item->pszText, item->cchTextMax);
-    }
-    case LVM_GETEXTENDEDLISTVIEWSTYLE:
-        return data.extendedStyle;
-    case LVM_SETEXTENDEDLISTVIEWSTYLE: {
-        DWORD old = data.extendedStyle;
-        DWORD mask = wParam ? static_cast<DWORD>(wParam) : 0xFFFFFFFF;
-        data.extendedStyle = (old & ~mask) | (static_cast<DWORD>(lParam) & mask);
-        view->setShowGrid((data.extendedStyle & LVS_EX_GRIDLINES) != 0);
-        view->setSelectionBehavior((data.extendedStyle & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
-        return old;
-    }
-    case LVM_GETTOPINDEX:
-        return std::max(0, view->rowAt(0));
-    case LVM_ENSUREVISIBLE:
-        if (static_cast<int>(wParam) >= 0 && static_cast<int>(wParam) < rowCount)
-            view->scrollTo(model->index(static_cast<int>(wParam), 0));
-        return TRUE;
-    case LVM_GETITEMRECT: {
-        auto* rect = reinterpret_cast<RECT*>(lParam);
-        int row = static_cast<int>(wParam);
-        if (!rect || row < 0 || row >= rowCount)
-            return FALSE;
-        // Client coordinates: inside the border, the header (when shown)
-        // at the top, rows below it.
-        int header = view->horizontalHeader()->isVisible() ? view->horizontalHeader()->height() : 0;
-        int top = view->rowViewportPosition(row) + header;
-        int width = 0;
-        for (const ListColumn& column : data.columns)
-            width += column.width * kScale;
-        rect->left = -view->horizontalScrollBar()->value() / kScale;
-        rect->top = top / kScale;
-        rect->right = rect->left + width / kScale;
-        rect->bottom = rect->top + kListRowHeight;
-        return TRUE;
-    }
-    default:
-        return 0;
-    }
 }
 
 // Tab control
@@ -733,92 +387,9 @@ LRESULT ListBoxMessage(WindowObject* control, UINT message, WPARAM wParam, LPARA
     }
 }
 
-// Accessible names: what a screen reader says for each control. A text
-// control says its text, a static painted on what is painted, a picture the
-// words it shows (the string resource of the picture's own ID), a group box
-// its title, a list its column headings; pickers and tabs say their chosen
-// entry, as the desktop has them do, and a picker is labelled by the label
-// beside it on its row. A control with none of these says the caption of
-// its dialog.
-
-bool IsPicture(const WindowObject* control)
-{
-    int kind = control->style & 0x1F;
-    return IsClass(control, L"STATIC") && (kind == SS_BITMAP || kind == SS_ICON);
-}
-
-// Distinct texts, trimmed, joined by commas.
-QString JoinTexts(const std::vector<std::wstring>& texts)
-{
-    QStringList joined;
-    for (const std::wstring& text : texts)
-        if (QString trimmed = Q(text).trimmed(); !trimmed.isEmpty() && !joined.contains(trimmed))
-            joined.append(trimmed);
-    return joined.join(QStringLiteral(", "));
-}
-
-// The words of a control that names itself, or none.
-QString OwnWords(const WindowObject* control)
-{
-    if (IsPicture(control)) {
-        WCHAR words[256] = {};
-        LoadStringW(GetModuleHandleW(nullptr), control->resource, words, 256);
-        return QString::fromWCharArray(words);
-    }
-    if (IsClass(control, L"STATIC") && !control->data.painted.empty()) {
-        std::vector<std::wstring> painted;
-        for (const PaintedText& text : control->data.painted)
-            painted.push_back(text.text);
-        return JoinTexts(painted);
-    }
-    if (IsClass(control, L"SysListView32")) {
-        std::vector<std::wstring> headings;
-        for (const ListColumn& column : control->data.columns)
-            headings.push_back(column.text);
-        return JoinTexts(headings);
-    }
-    if (IsClass(control, L"STATIC") || IsClass(control, L"BUTTON"))
-        return Q(control->text).trimmed();
-    return QString();
-}
-
-// The label of a picker: a static to its left on its row, a shown one
-// before a hidden one, the nearest first.
-WindowObject* LabelFor(const WindowObject* control)
-{
-    const QRect own = control->widget->geometry();
-    WindowObject* best = nullptr;
-    long bestScore = std::numeric_limits<long>::max();
-    for (WindowObject* other : control->parent->children) {
-        if (!IsClass(other, L"STATIC") || OwnWords(other).isEmpty())
-            continue;
-        const QRect area = other->widget->geometry();
-        if (area.top() > own.bottom() || own.top() > area.bottom() || area.right() > own.left() + kScale)
-            continue;
-        long score = own.left() - area.right() + (other->visible != control->visible ? 1000000L : 0);
-        if (score < bestScore) {
-            bestScore = score;
-            best = other;
-        }
-    }
-    return best;
-}
-
 }  // namespace
 
-void NameControl(WindowObject* control)
-{
-    QString name = OwnWords(control);
-    if (IsClass(control, L"COMBOBOX")) {
-        WindowObject* label = LabelFor(control);
-        if (auto* widget = label ? dynamic_cast<QLabel*>(label->widget) : nullptr)
-            widget->setBuddy(control->widget);
-        name = label ? OwnWords(label) : QString();
-    }
-    if (name.isEmpty() && !IsClass(control, L"SysTabControl32") && !IsClass(control, L"COMBOBOX"))
-        name = Q(control->parent->text);
-    control->widget->setAccessibleName(name);
-}
+// A user's choice
 
 // A user's choice of a combo box entry or a tab, with its notification.
 void SelectByUser(WindowObject* control, int index)
@@ -829,13 +400,13 @@ void SelectByUser(WindowObject* control, int index)
         combo->blockSignals(true);
         combo->setCurrentIndex(index);
         combo->blockSignals(false);
-        Command(control, CBN_SELCHANGE);
+        CommandParent(control, CBN_SELCHANGE);
     } else {
         auto* tabs = static_cast<QTabBar*>(control->widget);
         tabs->blockSignals(true);
         tabs->setCurrentIndex(index);
         tabs->blockSignals(false);
-        Notify(control, TCN_SELCHANGE);
+        NotifyParent(control, TCN_SELCHANGE);
     }
 }
 
@@ -910,192 +481,5 @@ void ControlTextChanged(WindowObject* control)
     NameControl(control);
 }
 
-// Description
-
-QJsonArray WindowRectJson(WindowObject* window)
-{
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return QJsonArray{static_cast<int>(rect.left), static_cast<int>(rect.top), static_cast<int>(rect.right - rect.left),
-                      static_cast<int>(rect.bottom - rect.top)};
-}
-
-namespace {
-
-// Compact JSON, written the way QJsonDocument writes it (keys of an object
-// in sorted order, the same escapes): a dump of the main window holds
-// thousands of cells, which Qt's JSON classes take milliseconds to build,
-// blocking the window's own timers meanwhile.
-
-void AppendJsonString(std::string& out, const std::wstring& text)
-{
-    for (wchar_t c : text) {
-        if (c < 0 || c >= 0x80) {
-            // Rare in the program's texts: Qt's writer decides the UTF-8 and
-            // the escapes of anything outside ASCII.
-            QByteArray json = QJsonDocument(QJsonArray{Q(text)}).toJson(QJsonDocument::Compact);
-            out.append(json.constData() + 1, static_cast<size_t>(json.size() - 2));
-            return;
-        }
-    }
-    static const char kHex[] = "0123456789abcdef";
-    out += '"';
-    for (wchar_t c : text) {
-        switch (c) {
-        case L'"': out += "\\\""; break;
-        case L'\\': out += "\\\\"; break;
-        case L'\b': out += "\\b"; break;
-        case L'\f': out += "\\f"; break;
-        case L'\n': out += "\\n"; break;
-        case L'\r': out += "\\r"; break;
-        case L'\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    out += '"';
-}
-
-void AppendJsonStrings(std::string& out, const std::vector<std::wstring>& texts, size_t atLeast = 0)
-{
-    static const std::wstring kEmpty;
-    out += '[';
-    for (size_t i = 0; i < std::max(texts.size(), atLeast); ++i) {
-        if (i)
-            out += ',';
-        AppendJsonString(out, i < texts.size() ? texts[i] : kEmpty);
-    }
-    out += ']';
-}
-
-// `"key":` after a comma unless it opens the object.
-void AppendJsonKey(std::string& out, const char* key)
-{
-    if (out.back() != '{')
-        out += ',';
-    out += '"';
-    out += key;
-    out += "\":";
-}
-
-void AppendJsonInt(std::string& out, const char* key, long long value)
-{
-    AppendJsonKey(out, key);
-    out += std::to_string(value);
-}
-
-}  // namespace
-
-void AppendControlJson(std::string& out, WindowObject* control)
-{
-    const ControlData& data = control->data;
-    const bool isStatic = IsClass(control, L"STATIC");
-    const bool isList = IsClass(control, L"SysListView32");
-    const bool isCombo = IsClass(control, L"COMBOBOX");
-    const bool isTabs = IsClass(control, L"SysTabControl32");
-    out += '{';
-    if (isStatic && control->resource)
-        AppendJsonInt(out, "bitmap", control->resource);
-    AppendJsonKey(out, "class");
-    AppendJsonString(out, control->className);
-    if (isList) {
-        AppendJsonKey(out, "columns");
-        out += '[';
-        for (size_t i = 0; i < data.columns.size(); ++i) {
-            const ListColumn& column = data.columns[i];
-            int align = column.format & 3;
-            out += i ? ",{" : "{";
-            AppendJsonKey(out, "align");
-            out += align == LVCFMT_RIGHT ? "\"right\"" : align == LVCFMT_CENTER ? "\"center\"" : "\"left\"";
-            AppendJsonKey(out, "text");
-            AppendJsonString(out, column.text);
-            AppendJsonInt(out, "width", column.width);
-            out += '}';
-        }
-        out += ']';
-    }
-    if (QWidget* focus = control->widget ? control->widget->window()->focusWidget() : nullptr;
-        focus && (focus == control->widget || control->widget->isAncestorOf(focus)))
-        out += ",\"focused\":true";
-    AppendJsonInt(out, "id", control->id);
-    if (isCombo || isTabs || IsClass(control, L"LISTBOX")) {
-        AppendJsonKey(out, "items");
-        AppendJsonStrings(out, data.items);
-    }
-    if (isStatic) {
-        AppendJsonKey(out, "painted");
-        out += '[';
-        for (size_t i = 0; i < data.painted.size(); ++i) {
-            if (i)
-                out += ',';
-            AppendJsonString(out, data.painted[i].text);
-        }
-        out += ']';
-    }
-    RECT rect{};
-    GetWindowRect(control, &rect);
-    AppendJsonKey(out, "rect");
-    out += '[' + std::to_string(rect.left) + ',' + std::to_string(rect.top) + ',' + std::to_string(rect.right - rect.left) +
-           ',' + std::to_string(rect.bottom - rect.top) + ']';
-    if (isList) {
-        AppendJsonKey(out, "rows");
-        out += '[';
-        for (size_t i = 0; i < data.rows.size(); ++i) {
-            if (i)
-                out += ',';
-            AppendJsonStrings(out, data.rows[i], data.columns.size());
-        }
-        out += ']';
-    }
-    if (isCombo || isTabs)
-        AppendJsonInt(out, "selection", data.selection);
-    if (!control->text.empty() || isStatic || IsClass(control, L"BUTTON")) {
-        AppendJsonKey(out, "text");
-        AppendJsonString(out, control->text);
-    }
-    if (isList)
-        AppendJsonInt(out, "top", ListViewMessage(control, LVM_GETTOPINDEX, 0, 0));
-    AppendJsonKey(out, "visible");
-    out += control->visible ? "true" : "false";
-    out += '}';
-}
-
-// Inspector input
-
-bool ControlInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error, bool perform)
-{
-    if ((verb == "select" || verb == "scroll") && args.size() == 2) {
-        WindowObject* control = GetDlgItem(window, std::atoi(args[0].c_str()));
-        int index = std::atoi(args[1].c_str());
-        if (!control) {
-            error = "no control " + args[0];
-            return false;
-        }
-        if (verb == "scroll" && IsClass(control, L"SysListView32")) {
-            if (!perform)
-                return true;
-            ListView* view = ListViewOf(control);
-            view->PublishColumns();
-            view->doItemsLayout();  // the scroll range follows rows added since the last paint
-            view->verticalScrollBar()->setValue(std::clamp(index, 0, view->verticalScrollBar()->maximum()));
-            return true;
-        }
-        bool choosable = IsClass(control, L"COMBOBOX") || IsClass(control, L"SysTabControl32");
-        if (verb == "select" && choosable && index >= 0 && index < static_cast<int>(control->data.items.size())) {
-            if (perform)
-                SelectByUser(control, index);
-            return true;
-        }
-        error = "control " + args[0] + " cannot take " + verb + " " + args[1];
-        return false;
-    }
-    return FrameInput(window, verb, args, error, perform);
-}
 
 }  // namespace platform

@@ -1,11 +1,12 @@
-// Structures the platform services share with each other: window objects,
-// the module, and the window station's view of them. Not for the program.
+// What the platform's rooms share with each other: the window objects and
+// what controls hold, the geometry of the handheld's screen, and each
+// room's routines the others call, under the name of its file. Not for the
+// program.
 #pragma once
 
+#include "platform/inspect.h"
 #include "platform/platform.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QColor>
 #include <QFont>
 #include <QPixmap>
@@ -57,6 +58,7 @@ struct WindowObject {
     WindowKind kind = WindowKind::Other;  // what this window is
     QWidget* widget = nullptr;            // the Qt widget showing it (none for a remote window)
     WindowObject* parent = nullptr;       // the dialog a control belongs to
+    WindowObject* owner = nullptr;        // the window that owns a message box
     std::vector<WindowObject*> children;  // controls in template order
     std::wstring className;               // window class, e.g. L"STATIC"
     std::wstring text;                    // caption or control text
@@ -83,32 +85,17 @@ struct WindowObject {
 
 namespace platform {
 
-// The module whose resources GetModuleHandleW(NULL) gives.
-void SetProcessModule(const RESOURCETABLE* resources);
+// The text of a control or window as Qt takes it.
+inline QString Q(const std::wstring& text)
+{
+    return QString::fromStdWString(text);
+}
 
-// Gives a new window object its serial and makes its handle valid.
-void RegisterWindow(WindowObject* window);
-
-// A top-level window made outside the dialog machinery (the help window):
-// registered, run until ended or destroyed, and forgotten.
-void RegisterTopLevel(WindowObject* window);
-void RunModalLoopOf(WindowObject* window);
-void ForgetTopLevel(WindowObject* window);
-
-// Live top-level windows of this process, oldest first.
-const std::vector<WindowObject*>& TopLevelWindows();
-WindowObject* FindLocalWindow(uint64_t serial);
-bool IsLiveWindow(const WindowObject* window);
-
-// JSON object describing a top-level window, as `winspy list` and
-// `winspy dump` print it.
-QString DescribeWindow(WindowObject* window, bool withControls);
-
-// Input a user would give, posted to a local window: a command, a close,
-// a minimise, an activation. Returns false when the window cannot take it;
-// without `perform`, only checks that it could.
-bool PostUserInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error,
-                   bool perform = true);
+// True for a control of the window class `name` (the system's spelling).
+inline bool IsClass(const WindowObject* control, const wchar_t* name)
+{
+    return control && control->className == name;
+}
 
 // Geometry: the handheld draws every pixel at this scale on the desktop,
 // and converts dialog units with its base units (6 x 13 per 4 x 8 units).
@@ -121,51 +108,52 @@ const QColor kTodayMark(0xc8, 0x1e, 0x2a);  // the frame around today in a month
 inline int DialogUnitsToPixelsX(int units) { return (units * 6 + (units >= 0 ? 2 : -2)) / 4; }
 inline int DialogUnitsToPixelsY(int units) { return (units * 13 + (units >= 0 ? 4 : -4)) / 8; }
 
-// Controls: built from a template, answering their messages, described
-// for the inspector and driven by it.
-void BuildDialog(WindowObject* dialog, const DLGTEMPLATEW* dialogTemplate);
-LRESULT ControlMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM lParam);
-void ControlTextChanged(WindowObject* control);
-// Appends a control's description as compact JSON, as the inspector sees it.
-void AppendControlJson(std::string& out, WindowObject* control);
-QJsonArray WindowRectJson(WindowObject* window);
+// resources.cpp: the module whose resources GetModuleHandleW(NULL) gives.
+void SetProcessModule(const RESOURCETABLE* resources);
+
+// window.cpp: bookkeeping. A window gets its serial and a valid handle; a
+// top-level one (made by the dialog machinery, or the help window) runs
+// until ended or destroyed, and is forgotten with its controls.
+void RegisterWindow(WindowObject* window);
+void RegisterTopLevel(WindowObject* window);
+WindowObject* NewTopLevel(WindowKind kind, const std::wstring& text);
+void RunModalLoopOf(WindowObject* window);
+void WakeLoops();
+void ForgetTopLevel(WindowObject* window);
+// Live top-level windows of this process, oldest first.
+const std::vector<WindowObject*>& TopLevelWindows();
+WindowObject* FindLocalWindow(uint64_t serial);
+bool IsLiveWindow(const WindowObject* window);
+// Other processes see this process's top-level windows as they are now:
+// called once a new one is built or shown.
+void PublishWindows();
+// Starts the window station, the keyboard and the watches on the GUI thread, once.
+void StartWindowing();
+// The cursor the program set, as the inspector names it: "wait" or "none".
 QString CursorName();
-bool ControlInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error,
-                  bool perform = true);
 
-// Input for the window itself: close, minimize, activate, screenshot, command.
-bool FrameInput(WindowObject* window, const std::string& verb, const std::vector<std::string>& args, std::string& error,
-                bool perform = true);
+// search.cpp: proxies for windows of other processes, and the requests
+// made of them through the station.
+bool IsRemoteWindow(const WindowObject* window);
+BOOL AskRemote(HWND window, const std::string& verb, const std::string& extra = std::string());
 
-// Makes a top-level window the active one, with WM_ACTIVATE to both sides;
-// NoteActivation only records one the desktop has already activated.
-// LoseActivation: a window of another process or application became active.
+// dialogs.cpp: placement over the main window, the desktop's close button
+// and Escape, activation. ActivateWindow raises a top-level window and
+// makes it the active one, with WM_ACTIVATE to both sides; NoteActivation
+// only records one the desktop has already activated; LoseActivation: a
+// window of another process or application became active.
+void PlaceOnScreen(WindowObject* window);
+void CloseAsUser(WindowObject* window);
 void ActivateWindow(WindowObject* window);
 void NoteActivation(WindowObject* window);
 void LoseActivation();
 
-// The desktop's close button or Escape on a top-level window.
-void CloseAsUser(WindowObject* window);
-
-// A user's choice of a combo box entry or a tab, with its notification.
-void SelectByUser(WindowObject* control, int index);
-// Gives a control the accessible name a screen reader says for it; again
-// when what it is named after changes (a picker's label shows with it).
-void NameControl(WindowObject* control);
-
-// The keyboard: page, menu and help keys and the focus mark, for every
-// window of the process (started once with the windowing); the mark
-// follows its control when that moves; typed keys from the inspector.
-void StartKeyboard();
-void RefitFocusMark(WindowObject* control);
-bool TypeKeys(WindowObject* window, const QString& keys, std::string& error, bool perform);
-
-// Delivery to the program. While the program waits inside a blocking call
-// (a BlockingCall is alive on the GUI thread), windows keep painting and the
-// window station keeps answering, but input, timers, posted messages and
-// activation are held and delivered in order once the call returns.
-// DeliverToProgram runs `delivery` now unless something must wait;
-// PostToProgram runs it from the event loop, as a posted message.
+// delivery.cpp: delivery to the program. While the program waits inside a
+// blocking call (a BlockingCall is alive on the GUI thread), windows keep
+// painting and the window station keeps answering, but input, timers,
+// posted messages and activation are held and delivered in order once the
+// call returns. DeliverToProgram runs `delivery` now unless something must
+// wait; PostToProgram runs it from the event loop, as a posted message.
 bool ProgramWaiting();
 void DeliverToProgram(std::function<void()> delivery);
 void PostToProgram(std::function<void()> delivery);
@@ -181,26 +169,42 @@ private:
 };
 // Called by a blocking call while it waits: paints, serves the station.
 void ServeWhileBlocked();
-
-// The windows as other processes see them (the window station's snapshot):
-// MarkChanged notes that something shown may have changed; the snapshot is
-// taken again when the GUI thread is next idle or waiting in a blocking call.
-void MarkChanged();
-void RefreshSnapshot();
-void RefreshSnapshotIfChanged();
-// Other processes see this process's top-level windows as they are now:
-// called once a new one is built or shown.
-void PublishWindows();
-// Starts the window station and the watches on the GUI thread, once.
-void StartWindowing();
 // Stops every timer of a window that is going away.
 void KillTimersOf(WindowObject* window);
 
-// The dialog's client-area widget, the parent of its controls.
+// controls.cpp: controls built from a template, answering their messages;
+// their notifications and commands to the dialog (held while the program
+// waits); a user's choice of a combo box entry or a tab.
+void BuildDialog(WindowObject* dialog, const DLGTEMPLATEW* dialogTemplate);
+LRESULT ControlMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM lParam);
+void ControlTextChanged(WindowObject* control);
+void NotifyParent(WindowObject* control, UINT code);
+void CommandParent(WindowObject* control, int code);
+void SelectByUser(WindowObject* control, int index);
+
+// listview.cpp: the report list view.
+QWidget* CreateListView(WindowObject* control, QWidget* parent);
+LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM lParam);
+int ListTopRow(WindowObject* control);
+void ScrollListTo(WindowObject* control, int row);
+
+// accessible.cpp: gives a control the accessible name a screen reader says
+// for it; again when what it is named after changes (a picker's label
+// shows with it).
+void NameControl(WindowObject* control);
+
+// keyboard.cpp: page, menu and help keys and the focus mark, for every
+// window of the process (started once with the windowing); the mark
+// follows its control when that moves; typed keys from the inspector.
+void StartKeyboard();
+void RefitFocusMark(WindowObject* control);
+bool TypeKeys(WindowObject* window, const QString& keys, std::string& error, bool perform);
+
+// gdi.cpp: the dialog's client-area widget, the parent of its
+// controls; the font dialogs and controls use ("MS Sans Serif" 8 on the
+// handheld); the desktop font a CreateFontIndirectW description draws with.
 QWidget* ClientWidget(WindowObject* dialog);
-// The font dialogs and controls use ("MS Sans Serif" 8 on the handheld).
 QFont DialogFont();
-// The desktop font a CreateFontIndirectW description draws with.
 QFont FontFrom(const LOGFONTW& description);
 // Reading the system's font configuration takes milliseconds, and the first
 // list view needs it: the program's start begins it on another thread while
@@ -214,7 +218,7 @@ QPixmap LoadResourcePixmap(WORD id, bool icon);
 QColor BrushColor(HBRUSH brush);
 void DrawPaintedTexts(WindowObject* control, QPainter& painter);
 
-// Window station: served from this process once it has a top-level window.
+// winstation.cpp: served from this process once it has a top-level window.
 void StationStart();
 void StationStop();
 

@@ -273,6 +273,8 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 HWND GetDlgItem(HWND dialog, int id);
+// A control's dialog, or the window that owns a message box.
+HWND GetParent(HWND window);
 int GetDlgCtrlID(HWND control);
 BOOL IsWindow(HWND window);
 BOOL IsWindowVisible(HWND window);
@@ -327,6 +329,7 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 #define IDC_WAIT MAKEINTRESOURCEW(32514)
 HCURSOR LoadCursorW(HINSTANCE module, LPCWSTR cursorName);
 HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, void* timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);
 

@@ -6,6 +6,15 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+// The window inspector in this process, as winspy drives one in another: a
+// verb of the inspector's table (select, scroll, command, close, key, dump,
+// ...) on a window, with the input held while the program waits just as a
+// person's would be. False when the window cannot take it; `reply` gets
+// what winspy would print (a dump's JSON), or the reason.
+bool InspectForTest(HWND window, const std::string& verb, const std::vector<std::string>& arguments,
+                    std::string* reply = nullptr);
 
 // Message boxes: while a hook is set, MessageBoxW shows nothing and returns
 // what the hook answers for (text, caption, style).

@@ -1,11 +1,13 @@
-// Window station: the private directory, the snapshot other processes read,
-// the server thread, the requests it hands to the GUI thread, and the client
-// that reaches other processes.
+// The window station, the inspector's transport: the private directory,
+// the server thread that answers other processes (what the inspector can
+// answer there at once, the rest handed to the GUI thread), starting it,
+// the client that reaches other processes, and the claims on captions.
 //
-// Divisions: directory, snapshot, requests on the GUI thread, server thread,
-// client.
+// Divisions: directory, server thread, starting, client, claims.
 
 #include "platform/winstation.h"
+
+#include "platform/inspect.h"
 #include "platform/internal.h"
 
 #include <QCoreApplication>
@@ -117,19 +119,6 @@ bool ReadReply(int fd, std::string& out, bool oneLine, int timeoutMs)
     }
 }
 
-std::vector<std::string> SplitTabs(const std::string& line)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t tab = line.find('\t', start);
-        parts.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos)
-            return parts;
-        start = tab + 1;
-    }
-}
-
 int ToInt(const std::string& text)
 {
     return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
@@ -179,79 +168,6 @@ std::vector<int> PeerProcesses(const std::string& dir)
     return pids;
 }
 
-// Snapshot: written by the GUI thread, read by the server thread.
-
-std::mutex g_snapshotMutex;
-std::vector<SnapshotWindow> g_snapshot;
-
-std::string ListReply()
-{
-    std::lock_guard<std::mutex> lock(g_snapshotMutex);
-    std::string out = "ok\n";
-    for (const SnapshotWindow& window : g_snapshot)
-        out += window.line + "\n";
-    return out;
-}
-
-// A window's dump; empty while the snapshot has none of it yet.
-std::string DumpReply(uint64_t id)
-{
-    std::lock_guard<std::mutex> lock(g_snapshotMutex);
-    for (const SnapshotWindow& window : g_snapshot)
-        if (window.id == id)
-            return window.dump.empty() ? std::string() : "ok\n" + window.dump + "\n";
-    return "notfound\n";
-}
-
-// Requests on the GUI thread
-
-std::string Act(WindowObject* window, const std::string& verb, const std::vector<std::string>& args)
-{
-    if (verb == "show" && args.size() == 1)
-        return ShowWindow(window, ToInt(args[0])), "ok\n";
-    if (verb == "foreground")
-        return SetForegroundWindow(window), "ok\n";
-    if (verb == "destroy")
-        return DestroyWindow(window) ? "ok\n" : "error\tnot destroyed\n";
-    std::string error;
-    if (!PostUserInput(window, verb, args, error, true))
-        return "error\t" + error + "\n";
-    return "ok\n";
-}
-
-// A request that acts on a window. While the program waits in a blocking
-// call it is checked now and carried out once the call has returned;
-// screenshots never reach the program and are taken at once.
-std::string Answer(const std::string& request)
-{
-    std::vector<std::string> words = SplitTabs(request);
-    const std::string& verb = words[0];
-    if (verb == "inactive") {
-        LoseActivation();
-        return "ok\n";
-    }
-    if (words.size() < 2)
-        return "error\tmissing window\n";
-    uint64_t id = std::strtoull(words[1].c_str(), nullptr, 10);
-    WindowObject* window = FindLocalWindow(id);
-    if (!window)
-        return "notfound\n";
-    std::vector<std::string> args(words.begin() + 2, words.end());
-    if (verb == "dump")
-        return "ok\n" + DescribeWindow(window, true).toStdString() + "\n";
-    if (verb == "screenshot" || !ProgramWaiting())
-        return Act(window, verb, args);
-    std::string error;
-    bool known = verb == "show" || verb == "foreground" || verb == "destroy";
-    if (!known && !PostUserInput(window, verb, args, error, false))
-        return "error\t" + error + "\n";
-    DeliverToProgram([id, verb, args] {
-        if (WindowObject* still = FindLocalWindow(id))
-            Act(still, verb, args);
-    });
-    return "ok\n";
-}
-
 // Server thread
 
 int g_listenFd = -1;                 // this process's listening socket
@@ -274,23 +190,18 @@ void HandOver(int fd, const std::string& request)
         return;
     }
     QMetaObject::invokeMethod(application, [fd, request] {
-        std::string reply = Answer(request);
-        RefreshSnapshotIfChanged();
+        std::string reply = AnswerOnGuiThread(request);
+        RefreshSnapshotIfChanged(ProgramWaiting());
         WriteAll(fd, reply, kReplyMs);
         close(fd);
     }, Qt::QueuedConnection);
 }
 
-// Answers one whole request line: lists and dumps from the snapshot here,
-// everything else (and a dump the snapshot lacks) by the GUI thread.
+// Answers one whole request line: what the inspector answers on this
+// thread at once, the rest by the GUI thread.
 void Serve(int fd, const std::string& request)
 {
-    std::vector<std::string> words = SplitTabs(request);
-    std::string reply;
-    if (words[0] == "list")
-        reply = ListReply();
-    else if (words[0] == "dump" && words.size() == 2)
-        reply = DumpReply(std::strtoull(words[1].c_str(), nullptr, 10));
+    std::string reply = AnswerOnStationThread(request);
     if (reply.empty()) {
         HandOver(fd, request);
         return;
@@ -482,12 +393,6 @@ int Listen(const std::string& dir, std::string& path, std::string& why)
 
 }  // namespace
 
-void StationPublish(std::vector<SnapshotWindow> windows)
-{
-    std::lock_guard<std::mutex> lock(g_snapshotMutex);
-    g_snapshot.swap(windows);
-}
-
 void StationAnnounceActivation()
 {
     std::lock_guard<std::mutex> lock(g_serverMutex);
@@ -573,8 +478,8 @@ std::vector<StationWindow> StationListAll(bool includeSelf, std::vector<int>* si
     std::vector<std::string> lines;
     std::vector<int> owners;
     if (includeSelf) {
-        for (WindowObject* window : TopLevelWindows()) {
-            lines.push_back(DescribeWindow(window, false).toStdString());
+        for (const std::string& line : ListLines()) {
+            lines.push_back(line);
             owners.push_back(getpid());
         }
     }

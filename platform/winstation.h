@@ -2,10 +2,9 @@
 // a private per-user directory; other processes (a second copy of the
 // program, the window inspector) find and drive its windows through it.
 //
-// A thread of the station's own answers the socket, so other processes get
-// their answers whatever the GUI thread is doing: lists and dumps come from
-// a snapshot that the GUI thread keeps current, and requests that act on a
-// window are handed to the GUI thread.
+// A thread of the station's own answers the socket. It carries the window
+// inspector's requests (platform/inspect.h): what the inspector answers on
+// that thread at once, the rest handed to the GUI thread.
 #pragma once
 
 #include <cstdint>
@@ -25,13 +24,6 @@ struct StationWindow {
     std::string json;        // the line as the process sent it
 };
 
-// One window of this process as the station serves it to others.
-struct SnapshotWindow {
-    uint64_t id = 0;         // the window's serial
-    std::string line;        // its line of `list`
-    std::string dump;        // its `dump`
-};
-
 // $XDG_RUNTIME_DIR/corvale, else /tmp/corvale-$UID; made private (0700).
 // When that name is taken by someone else (another user's folder, a link),
 // it is never used and `refused` gets it: the station is then in
@@ -48,9 +40,7 @@ std::vector<StationWindow> StationListAll(bool includeSelf, std::vector<int>* si
 // the request but gave no whole answer in time.
 bool StationRequest(int pid, const std::string& request, std::string& reply, int timeoutMs = 3000, bool* silent = nullptr);
 
-// Serving, from the GUI thread: the windows other processes see from now
-// on, and every other process told that a window of this one became active.
-void StationPublish(std::vector<SnapshotWindow> windows);
+// Every other process told that a window of this one became active.
 void StationAnnounceActivation();
 
 // Claims, from the GUI thread: a caption held by this process while it looks

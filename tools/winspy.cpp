@@ -1,8 +1,9 @@
-// winspy: the window inspector. Lists the top-level windows of every
-// process on the window station, dumps one as JSON, and posts the input a
-// user would give. See `winspy --help`.
+// winspy: the window inspector's command. Lists the top-level windows of
+// every process on the window station, dumps one as JSON, and posts the
+// input a user would give; its verbs and their arguments are the
+// inspector's own table (platform/inspect.h). See `winspy --help`.
 
-#include "platform/keys.h"
+#include "platform/inspect.h"
 #include "platform/winstation.h"
 
 #include <cstdio>
@@ -12,56 +13,37 @@
 
 namespace {
 
-const char kHelp[] = R"(usage: winspy VERB [--kind KIND] [ARGS]
+const char kHelpHead[] = R"(usage: winspy VERB [--kind KIND] [ARGS]
 
 Talks to every process on this user's window station
 ($XDG_RUNTIME_DIR/corvale, else /tmp/corvale-$UID). Output is JSON.
 Exit status: 0 success, 1 window or control not found, 2 bad arguments.
 
-  winspy list
-      one JSON object a line for every top-level window of every process:
-      {"caption": "...", "pid": 123, "visible": true, "kind": "dialog", "id": 7, "created": ...}
-      kind is dialog, messagebox, help or other.
-  winspy dump "CAPTION"
-      one JSON object: caption, kind, visible, rect [x, y, w, h] in screen
-      pixels, text (a message box's text), cursor ("wait" or "none") and
-      controls: [{"id", "class", "visible", "rect", "text", "items",
-      "selection", "columns", "rows", "painted"}], with the keys that apply.
-  winspy command "CAPTION" ID      posts WM_COMMAND ID, as a menu choice or
-                                   button click would (on a message box:
-                                   1 OK, 2 Cancel)
-  winspy select "CAPTION" ID INDEX chooses entry INDEX of a combo box or tab
-                                   INDEX of a tab control, with the
-                                   notifications a user's choice sends
-  winspy scroll "CAPTION" ID ROW   scrolls a list view so ROW is at the top
-  winspy close "CAPTION"           the window's close button
-  winspy minimize "CAPTION"        the window's minimise
-  winspy activate "CAPTION"        makes the window the active one
-  winspy screenshot "CAPTION" FILE.png
-  winspy key "CAPTION" KEYS        types KEYS as a person would, into whatever
-                                   has the keyboard focus in that window's
-                                   process (an open menu included); KEYS is
-                                   a key sequence in Qt's portable text form:
-                                   "Ctrl+Tab", "Alt+T", "Return", "Escape",
-                                   "F1", "Down", or several: "Alt+T, Return"
+)";
 
+const char kHelpTail[] = R"(
 Where several windows share a caption, --kind KIND (before the caption)
 picks by kind; otherwise the newest window wins.
 )";
 
-struct Verb {
-    const char* name;  // the verb as typed
-    int args;          // arguments after the caption
-};
-
-const Verb kVerbs[] = {
-    {"dump", 0}, {"command", 1}, {"select", 2}, {"scroll", 2},
-    {"close", 0}, {"minimize", 0}, {"activate", 0}, {"screenshot", 1}, {"key", 1},
-};
+// The help: the verbs a person gives, from the inspector's own table.
+std::string Help()
+{
+    std::string help = kHelpHead;
+    for (const platform::InspectorVerb& verb : platform::InspectorVerbs()) {
+        if (!verb.usage)
+            continue;
+        std::string text = verb.help;
+        for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 7)
+            text.replace(at, 1, "\n      ");
+        help += std::string("  winspy ") + verb.name + (*verb.usage ? " " : "") + verb.usage + "\n      " + text + "\n";
+    }
+    return help + kHelpTail;
+}
 
 int Usage()
 {
-    std::fputs(kHelp, stderr);
+    std::fputs(Help().c_str(), stderr);
     return 2;
 }
 
@@ -83,7 +65,7 @@ int main(int argc, char** argv)
     if (args.empty())
         return Usage();
     if (args[0] == "--help" || args[0] == "-h") {
-        std::fputs(kHelp, stdout);
+        std::fputs(Help().c_str(), stdout);
         return 0;
     }
     std::string verb = args[0];
@@ -94,11 +76,8 @@ int main(int argc, char** argv)
             std::printf("%s\n", window.json.c_str());
         return 0;
     }
-    const Verb* known = nullptr;
-    for (const Verb& candidate : kVerbs)
-        if (verb == candidate.name)
-            known = &candidate;
-    if (!known)
+    const platform::InspectorVerb* known = platform::FindInspectorVerb(verb);
+    if (!known || !known->usage || known->arguments < 0)
         return Usage();
     size_t next = 1;
     std::string kind;
@@ -106,10 +85,10 @@ int main(int argc, char** argv)
         kind = args[2];
         next = 3;
     }
-    if (args.size() != next + 1 + known->args)
+    if (args.size() != next + 1 + static_cast<size_t>(known->arguments))
         return Usage();
     std::wstring caption = Widen(args[next]);
-    if (verb == "key" && platform::ParseKeys(QString::fromStdString(args.back())).empty())
+    if (known->valid && !known->valid(std::vector<std::string>(args.begin() + static_cast<long>(next) + 1, args.end())))
         return Usage();
 
     const platform::StationWindow* target = nullptr;

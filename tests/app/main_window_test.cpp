@@ -28,7 +28,7 @@ protected:
     static void SelectTab(HWND window, int page)
     {
         std::string error;
-        ASSERT_TRUE(platform::ControlInput(window, "select", {"1001", std::to_string(page)}, error)) << error;
+        ASSERT_TRUE(InspectForTest(window, "select", {"1001", std::to_string(page)})) << error;
     }
 
     // IDs of the visible page controls; the division images are placed
@@ -153,7 +153,7 @@ TEST_F(MainWindowTest, DivisionImagesLieOverTheirRowsAndFollowScrolling)
         };
         for (const auto& [scroll, expected] : scrolls) {
             std::string error;
-            ASSERT_TRUE(platform::ControlInput(window, "scroll", {"1005", std::to_string(scroll)}, error)) << error;
+            ASSERT_TRUE(InspectForTest(window, "scroll", {"1005", std::to_string(scroll)})) << error;
             std::vector<int> shown;
             for (int id = IDC_DIVISION_FIRST; id <= IDC_DIVISION_LAST; ++id)
                 if (IsWindowVisible(GetDlgItem(window, id)))
@@ -311,9 +311,9 @@ TEST_F(MainWindowTest, PickersRefillTheirPageOnlyOnASelectionChange)
         EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TEAM_PICKER, CBN_SELCHANGE), 0), 1);
         EXPECT_EQ(ListCell(teamList, 0, 1), L"24 @ Detroit 42");  // Arizona
         std::string error;
-        ASSERT_TRUE(platform::ControlInput(window, "select", {"1023", "2"}, error));
+        ASSERT_TRUE(InspectForTest(window, "select", {"1023", "2"}));
         EXPECT_EQ(WindowText(GetDlgItem(window, IDC_PERCENTAGE)), L".250");
-        EXPECT_EQ(ListRows(GetDlgItem(window, IDC_WEEK_LIST)).back()[0], L"Bye");
+        EXPECT_EQ(ListRows(window, IDC_WEEK_LIST).back()[0], L"Bye");
     });
 }
 

@@ -197,8 +197,8 @@ TEST_F(ResponsiveTest, OptionsClosedByTheDesktopChangesNothing)
             SCOPED_TRACE(escape ? "escape" : "close button");
             ASSERT_TRUE(RunInsideDialog(window, IDM_OPTIONS, L"RVL Options", [escape](HWND dialog) {
                 std::string error;
-                ASSERT_TRUE(platform::ControlInput(dialog, "select", {"1023", "4"}, error));
-                ASSERT_TRUE(platform::ControlInput(dialog, "select", {"1022", "9"}, error));
+                ASSERT_TRUE(InspectForTest(dialog, "select", {"1023", "4"}));
+                ASSERT_TRUE(InspectForTest(dialog, "select", {"1022", "9"}));
                 if (escape) {
                     QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
                     QApplication::sendEvent(dialog->widget, &key);

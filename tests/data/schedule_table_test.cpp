@@ -5,7 +5,6 @@
 #include "app/resources/resource.h"
 #include "app/startup.h"
 #include "data/schedule_table.h"
-#include "platform/internal.h"
 #include "tests/support/app_harness.h"
 
 #include <sstream>
@@ -100,14 +99,14 @@ TEST_F(ScheduleTableTest, PickersAreFilledOnTheFirstLoadOnly)
         HWND teams = GetDlgItem(window, IDC_TEAM_PICKER);
         HWND weeks = GetDlgItem(window, IDC_WEEK_PICKER);
         // A first load of 21 lines: 11 empty team entries at the end.
-        ASSERT_EQ(teams->data.items.size(), 32u);
-        EXPECT_EQ(teams->data.items[1], L"Team 0");
-        EXPECT_EQ(teams->data.items[31], L"");
+        ASSERT_EQ(Entries(window, IDC_TEAM_PICKER).size(), 32u);
+        EXPECT_EQ(Entries(window, IDC_TEAM_PICKER)[1], L"Team 0");
+        EXPECT_EQ(Entries(window, IDC_TEAM_PICKER)[31], L"");
         SendMessageW(teams, CB_SETCURSEL, 5, 0);
         SendMessageW(weeks, CB_SETCURSEL, 3, 0);
         EXPECT_EQ(LoadScheduleTable(window, g_schedulePath), 1);
-        EXPECT_EQ(teams->data.items.size(), 32u);
-        EXPECT_EQ(weeks->data.items.size(), 21u);
+        EXPECT_EQ(Entries(window, IDC_TEAM_PICKER).size(), 32u);
+        EXPECT_EQ(Entries(window, IDC_WEEK_PICKER).size(), 21u);
         EXPECT_EQ(SendMessageW(teams, CB_GETCURSEL, 0, 0), 5);
         EXPECT_EQ(SendMessageW(weeks, CB_GETCURSEL, 0, 0), 3);
         // A stream error (a folder in place of the file) leaves no row.
@@ -117,14 +116,14 @@ TEST_F(ScheduleTableTest, PickersAreFilledOnTheFirstLoadOnly)
         // A missing file empties the table and leaves the pickers alone.
         EXPECT_EQ(LoadScheduleTable(window, L"/nonexistent/Schedule.dat"), 0);
         EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_SCHEDULE_TABLE), LVM_GETITEMCOUNT, 0, 0), 0);
-        EXPECT_EQ(teams->data.items.size(), 32u);
+        EXPECT_EQ(Entries(window, IDC_TEAM_PICKER).size(), 32u);
         // Emptied, the pickers are filled again as on a first load.
         SendMessageW(teams, CB_RESETCONTENT, 0, 0);
         SendMessageW(weeks, CB_RESETCONTENT, 0, 0);
         EXPECT_EQ(LoadScheduleTable(window, g_schedulePath), 1);
-        EXPECT_EQ(teams->data.items.size(), 32u);
-        EXPECT_EQ(teams->data.items[1], L"Team 0");
-        EXPECT_EQ(weeks->data.items.size(), 21u);
+        EXPECT_EQ(Entries(window, IDC_TEAM_PICKER).size(), 32u);
+        EXPECT_EQ(Entries(window, IDC_TEAM_PICKER)[1], L"Team 0");
+        EXPECT_EQ(Entries(window, IDC_WEEK_PICKER).size(), 21u);
     });
 }
 

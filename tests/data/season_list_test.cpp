@@ -2,7 +2,6 @@
 
 #include "app/resources/resource.h"
 #include "data/season_list.h"
-#include "platform/internal.h"
 #include "settings/settings.h"
 #include "tests/support/app_harness.h"
 
@@ -24,14 +23,14 @@ protected:
         int loaded = LoadSeasonList(window, wide.c_str());
         if (result)
             *result = loaded;
-        return ListRows(list);
+        return ListRows(window, IDC_SEASON_LIST);
     }
 };
 
 TEST_F(SeasonListTest, BundledSeasonListsEveryGameWithItsTime)
 {
     RunMainWindow([](HWND window) {
-        auto rows = ListRows(GetDlgItem(window, IDC_SEASON_LIST));
+        auto rows = ListRows(window, IDC_SEASON_LIST);
         ASSERT_EQ(rows.size(), 288u);
         EXPECT_EQ(rows[0], (std::vector<std::wstring>{L"Week 1", L""}));
         EXPECT_EQ(rows[1], (std::vector<std::wstring>{L"09/04 N.Y. Jets @ Washington", L"9:00p"}));

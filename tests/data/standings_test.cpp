@@ -6,7 +6,6 @@
 #include "data/schedule_table.h"
 #include "data/season_list.h"
 #include "data/standings.h"
-#include "platform/internal.h"
 #include "tests/support/app_harness.h"
 
 #include <cmath>
@@ -70,7 +69,7 @@ protected:
         int loaded = LoadStandings(g_window, wide.c_str());
         if (result)
             *result = loaded;
-        return ListRows(GetDlgItem(g_window, IDC_STANDINGS_LIST));
+        return ListRows(g_window, IDC_STANDINGS_LIST);
     }
 
     static std::string TeamLines(int count)
@@ -89,7 +88,7 @@ HWND StandingsTest::g_window = nullptr;
 TEST_F(StandingsTest, BundledSeasonGivesFortyRowsByDivision)
 {
     RunMainWindow([](HWND window) {
-        auto rows = ListRows(GetDlgItem(window, IDC_STANDINGS_LIST));
+        auto rows = ListRows(window, IDC_STANDINGS_LIST);
         ASSERT_EQ(rows.size(), 40u);
         for (int blank : {0, 5, 10, 15, 20, 25, 30, 35})
             EXPECT_EQ(rows[blank], std::vector<std::wstring>(5, L"")) << blank;
@@ -97,9 +96,8 @@ TEST_F(StandingsTest, BundledSeasonGivesFortyRowsByDivision)
         EXPECT_EQ(rows[39][0], L"Arizona");
         EXPECT_STREQ(g_seasonLabel, L"2003");
         // The title draws the label once the window paints.
-        WaitUntil([window] { return !GetDlgItem(window, IDC_STANDINGS_TITLE)->data.painted.empty(); });
-        ASSERT_FALSE(GetDlgItem(window, IDC_STANDINGS_TITLE)->data.painted.empty());
-        EXPECT_EQ(GetDlgItem(window, IDC_STANDINGS_TITLE)->data.painted[0].text, L" 2003 NFL Standings ");
+        WaitUntil([window] { return !Painted(window, IDC_STANDINGS_TITLE).empty(); });
+        EXPECT_EQ(Painted(window, IDC_STANDINGS_TITLE), std::vector<std::wstring>{L" 2003 NFL Standings "});
         // With real rows the first three division images are placed.
         EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, 1011)));
         EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, 1013)));

@@ -5,11 +5,11 @@
 
 #include "app/resources/resource.h"
 #include "app/startup.h"
-#include "platform/internal.h"
 #include "platform/testing.h"
 #include "tests/support/app_harness.h"
 #include "tests/support/servers.h"
 
+#include <QJsonObject>
 #include <QTimer>
 #include <QWidget>
 
@@ -41,17 +41,17 @@ struct Pages {
 
 std::wstring Title(HWND window)
 {
-    const auto& painted = GetDlgItem(window, IDC_STANDINGS_TITLE)->data.painted;
-    return painted.empty() ? L"" : painted.back().text;
+    const std::vector<std::wstring> painted = Painted(window, IDC_STANDINGS_TITLE);
+    return painted.empty() ? L"" : painted.back();
 }
 
 Pages Snapshot(HWND window)
 {
     Pages pages;
-    pages.standings = ListRows(GetDlgItem(window, IDC_STANDINGS_LIST));
-    pages.team = ListRows(GetDlgItem(window, IDC_TEAM_LIST));
-    pages.week = ListRows(GetDlgItem(window, IDC_WEEK_LIST));
-    pages.season = ListRows(GetDlgItem(window, IDC_SEASON_LIST));
+    pages.standings = ListRows(window, IDC_STANDINGS_LIST);
+    pages.team = ListRows(window, IDC_TEAM_LIST);
+    pages.week = ListRows(window, IDC_WEEK_LIST);
+    pages.season = ListRows(window, IDC_SEASON_LIST);
     for (int id = IDC_TOTAL_WINS; id <= IDC_ROAD_TIES; ++id)
         pages.record.push_back(WindowText(GetDlgItem(window, id)));
     pages.teamPick = SendMessageW(GetDlgItem(window, IDC_TEAM_PICKER), CB_GETCURSEL, 0, 0);
@@ -81,7 +81,7 @@ std::string ShownImages()
                                                   {IDC_DOWNLOADING_STANDINGS, "Downloading Standings"},
                                                   {IDC_DOWNLOADING_SCHEDULES, "Downloading Schedules"}};
     for (const auto& [id, name] : images)
-        if (dialog && GetDlgItem(dialog, id)->visible)
+        if (dialog && DumpedControl(dialog, id)["visible"].toBool())
             shown += shown.empty() ? name : std::string(" + ") + name;
     return shown.empty() ? "none" : shown;
 }
@@ -135,7 +135,7 @@ protected:
         EXPECT_TRUE(WaitUntil([] { return FindWindowW(nullptr, L"RVL Download") == nullptr; }, 8000));
         EXPECT_TRUE(IsWindowVisible(window));
     }
-    static Rows List(HWND window, int id) { return ListRows(GetDlgItem(window, id)); }
+    static Rows List(HWND window, int id) { return ListRows(window, id); }
     std::string Installed(const char* name) { return ReadFile(installDir + "/" + name); }
     // Files of the install directory other than the three data files.
     std::vector<std::string> Leftovers()
@@ -172,9 +172,8 @@ TEST_F(DownloadTest, SuccessReloadsListsForTheSelectionsTheUserHad)
     HttpServer server(bodies);
     InternetRedirectForTest(80, server.port);
     RunMainWindow([&](HWND window) {
-        std::string error;
-        ASSERT_TRUE(platform::ControlInput(window, "select", {"1022", "5"}, error));  // Chicago
-        ASSERT_TRUE(platform::ControlInput(window, "select", {"1023", "12"}, error));  // Week 13
+        ASSERT_TRUE(UserInput(window, "select", {"1022", "5"}));  // Chicago
+        ASSERT_TRUE(UserInput(window, "select", {"1023", "12"}));  // Week 13
         const Rows seasonBefore = List(window, IDC_SEASON_LIST);
         const Rows weekBefore = List(window, IDC_WEEK_LIST);
         EXPECT_NE(List(window, IDC_STANDINGS_LIST)[1], (std::vector<std::wstring>{L"New England", L"14", L"2", L"0", L".875"}));
@@ -193,7 +192,7 @@ TEST_F(DownloadTest, SuccessReloadsListsForTheSelectionsTheUserHad)
         EXPECT_NE(weekAfter, weekBefore);  // the week's scores arrived
         EXPECT_NE(weekAfter[0][1].find_first_of(L"0123456789"), std::wstring::npos);
         EXPECT_EQ(List(window, IDC_SEASON_LIST), seasonBefore);
-        EXPECT_EQ(platform::CursorName(), "none");
+        EXPECT_FALSE(WaitCursorShown());
         EXPECT_TRUE(WaitUntil([&] { return Title(window) == L" 2003 Final NFL Standings "; }));
         EXPECT_EQ(Title(window), L" 2003 Final NFL Standings ");
     });
@@ -295,7 +294,7 @@ TEST_F(DownloadTest, FailuresKeepTheFilesAndTheWindowAsTheyWere)
             EXPECT_TRUE(Installed("Standings.dat") == (c.standingsStored ? standings : standingsBefore));
             EXPECT_EQ(Leftovers(), std::vector<std::string>{});
             ExpectSamePages(Snapshot(window), before);
-            EXPECT_EQ(platform::CursorName(), "none");
+            EXPECT_FALSE(WaitCursorShown());
             EXPECT_EQ(CheckScheduleSeason(g_schedulePath), 1);
             SetFileOperationHookForTest(nullptr);
         }
@@ -338,25 +337,24 @@ TEST_F(DownloadTest, FailureMessageIsOwnedByTheMainWindow)
     InternetRedirectForTest(80, server.port);
     RunMainWindow([&](HWND window) {
         std::wstring text;
-        QWidget* owner = nullptr;
+        HWND owner = nullptr;
         bool mainShown = false;
         QTimer poll;
         poll.setInterval(20);
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            for (WindowObject* box : platform::TopLevelWindows()) {
-                if (box->kind != WindowKind::MessageBox || box->ended)
-                    continue;
-                text = box->messageText;
-                owner = box->widget->parentWidget();
-                mainShown = IsWindowVisible(window);
-                std::string error;
-                platform::PostUserInput(box, "close", {}, error);
-            }
+            HWND box = FindWindowW(nullptr, L"Corvale");  // the newest of that caption
+            QJsonObject dump = Dump(box);
+            if (dump["kind"].toString() != "messagebox" || !dump["visible"].toBool())
+                return;
+            text = dump["text"].toString().toStdWString();
+            owner = GetParent(box);
+            mainShown = IsWindowVisible(window);
+            UserInput(box, "close", {});
         });
         poll.start();
         Download(window);
         EXPECT_EQ(text, kUnusable);
-        EXPECT_EQ(owner, window->widget);
+        EXPECT_EQ(owner, window);
         EXPECT_TRUE(mainShown);
     });
 }
@@ -513,7 +511,7 @@ TEST_F(DownloadTest, EndedBetweenTheStagesLeavesNoWaitCursor)
             });
             Download(window);
             EXPECT_EQ(message.count, 0);
-            EXPECT_EQ(platform::CursorName(), "none");
+            EXPECT_FALSE(WaitCursorShown());
             EXPECT_EQ(List(window, IDC_STANDINGS_LIST)[1], (std::vector<std::wstring>{L"New England", L"14", L"2", L"0", L".875"}));
             EXPECT_EQ(List(window, IDC_TEAM_LIST), teamBefore);
             EXPECT_EQ(List(window, IDC_WEEK_LIST), weekBefore);

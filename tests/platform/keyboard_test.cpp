@@ -150,15 +150,15 @@ TEST_F(KeyboardTest, EveryReachableControlHasAnAccessibleName)
             EXPECT_EQ(Name(GetDlgItem(window, id)), name) << id;
         // A picker says its entry and is labelled by the picture beside it on its page.
         std::string error;
-        ASSERT_TRUE(platform::ControlInput(window, "select", {"1001", "1"}, error));
+        ASSERT_TRUE(InspectForTest(window, "select", {"1001", "1"}));
         EXPECT_EQ(Name(GetDlgItem(window, IDC_TEAM_PICKER)), "Arizona");
         EXPECT_EQ(LabelledBy(GetDlgItem(window, IDC_TEAM_PICKER)), "Choose Team");
-        ASSERT_TRUE(platform::ControlInput(window, "select", {"1001", "2"}, error));
+        ASSERT_TRUE(InspectForTest(window, "select", {"1001", "2"}));
         EXPECT_EQ(Name(GetDlgItem(window, IDC_WEEK_PICKER)), "Week 1");
         EXPECT_EQ(LabelledBy(GetDlgItem(window, IDC_WEEK_PICKER)), "Choose Week");
         // A label says its text; the standings title what is painted on it.
         EXPECT_EQ(Name(GetDlgItem(window, IDC_TOTAL_LOSSES)), "12");  // Arizona's 4-12
-        ASSERT_TRUE(platform::ControlInput(window, "select", {"1001", "0"}, error));
+        ASSERT_TRUE(InspectForTest(window, "select", {"1001", "0"}));
         UpdateWindow(window);
         EXPECT_EQ(Name(GetDlgItem(window, IDC_STANDINGS_TITLE)), "2003 NFL Standings");
 

@@ -97,9 +97,9 @@ TEST_F(LookTest, TitlesAndPicturesStandOnTheWindowsWhite)
     RunMainWindow([](HWND window) {
         std::string error;
         ExpectStaticsOnWhite(window, 2);  // the standings title and header
-        ASSERT_TRUE(platform::ControlInput(window, "select", {"1001", "1"}, error));
+        ASSERT_TRUE(InspectForTest(window, "select", {"1001", "1"}));
         ExpectStaticsOnWhite(window, 1);  // the team prompt
-        ASSERT_TRUE(platform::ControlInput(window, "select", {"1001", "2"}, error));
+        ASSERT_TRUE(InspectForTest(window, "select", {"1001", "2"}));
         ExpectStaticsOnWhite(window, 1);  // the week prompt
         RunInsideDialog(window, IDM_ABOUT, L"About Corvale", [](HWND about) {
             ExpectStaticsOnWhite(about, 3);  // icon, version, product name

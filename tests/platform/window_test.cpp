@@ -3,6 +3,7 @@
 
 #include "app/startup.h"
 #include "platform/internal.h"
+#include "platform/testing.h"
 #include "tests/support/app_harness.h"
 
 #include <QApplication>
@@ -184,7 +185,7 @@ TEST_F(WindowTest, ItemRectanglesFollowScrollingAndNotifyTheDialog)
         EXPECT_FALSE(SendMessageW(bare, LVM_GETITEMRECT, 40, reinterpret_cast<LPARAM>(&missing)));
         recorder.messages.clear();
         std::string error;
-        ASSERT_TRUE(platform::ControlInput(window, "scroll", {"10", "6"}, error)) << error;
+        ASSERT_TRUE(InspectForTest(window, "scroll", {"10", "6"})) << error;
         RECT scrolled = {};
         SendMessageW(bare, LVM_GETITEMRECT, 5, reinterpret_cast<LPARAM>(&scrolled));
         EXPECT_LT(scrolled.top, 0);  // above the list's top edge now
@@ -443,9 +444,9 @@ TEST_F(WindowTest, WaitCursorShowsInTheDump)
 {
     Run([](HWND window) {
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-        EXPECT_TRUE(platform::DescribeWindow(window, true).contains("\"cursor\":\"wait\""));
+        EXPECT_TRUE(platform::DescribeWindow(window, true).find("\"cursor\":\"wait\"") != std::string::npos);
         SetCursor(LoadCursorW(nullptr, nullptr));
-        EXPECT_TRUE(platform::DescribeWindow(window, true).contains("\"cursor\":\"none\""));
+        EXPECT_TRUE(platform::DescribeWindow(window, true).find("\"cursor\":\"none\"") != std::string::npos);
     });
 }
 

@@ -3,7 +3,6 @@
 // keeping the setting.
 
 #include "app/resources/resource.h"
-#include "platform/internal.h"
 #include "platform/testing.h"
 #include "settings/settings.h"
 #include "settings/time_zones.h"
@@ -31,13 +30,12 @@ protected:
     static void ChooseAndPress(HWND window, int zone, int team, WORD button)
     {
         ASSERT_TRUE(RunInsideDialog(window, IDM_OPTIONS, L"RVL Options", [=](HWND dialog) {
-            std::string error;
             if (zone >= 0)
-                platform::ControlInput(dialog, "select", {"1023", std::to_string(zone)}, error);
+                UserInput(dialog, "select", {"1023", std::to_string(zone)});
             if (team >= 0)
-                platform::ControlInput(dialog, "select", {"1022", std::to_string(team)}, error);
+                UserInput(dialog, "select", {"1022", std::to_string(team)});
             EXPECT_EQ(SendMessageW(dialog, WM_COMMAND, button, 0), TRUE);  // handled
-            EXPECT_TRUE(dialog->ended);
+            EXPECT_FALSE(IsWindowVisible(dialog));  // ended
         }));
     }
 };
@@ -46,17 +44,17 @@ TEST_F(OptionsDialogTest, DefaultsPreselectEasternTimeAndTheFirstTeam)
 {
     RunMainWindow([](HWND window) {
         ASSERT_TRUE(RunInsideDialog(window, IDM_OPTIONS, L"RVL Options", [](HWND dialog) {
-            HWND teams = GetDlgItem(dialog, IDC_FAVOURITE_PICKER);
             HWND zones = GetDlgItem(dialog, IDC_ZONE_PICKER);
-            EXPECT_EQ(teams->data.items.size(), 32u);
-            EXPECT_EQ(teams->data.selection, 0);
-            EXPECT_EQ(teams->data.items[0], L"Arizona");
-            ASSERT_EQ(zones->data.items.size(), 70u);
-            EXPECT_EQ(zones->data.items[static_cast<size_t>(zones->data.selection)], L"GMT-5 Eastern US");
+            const std::vector<std::wstring> teams = Entries(dialog, IDC_FAVOURITE_PICKER), names = Entries(dialog, IDC_ZONE_PICKER);
+            EXPECT_EQ(teams.size(), 32u);
+            EXPECT_EQ(SendMessageW(GetDlgItem(dialog, IDC_FAVOURITE_PICKER), CB_GETCURSEL, 0, 0), 0);
+            EXPECT_EQ(teams[0], L"Arizona");
+            ASSERT_EQ(names.size(), 70u);
+            EXPECT_EQ(names[static_cast<size_t>(SendMessageW(zones, CB_GETCURSEL, 0, 0))], L"GMT-5 Eastern US");
             EXPECT_EQ(SendMessageW(zones, CB_GETITEMDATA, 69, 0), 18);
             EXPECT_EQ(SendMessageW(dialog, WM_COMMAND, 4242, 0), FALSE);
             EXPECT_EQ(SendMessageW(dialog, WM_USER, IDC_SAVE, 0), FALSE);
-            EXPECT_FALSE(dialog->ended);
+            EXPECT_TRUE(IsWindowVisible(dialog));  // not ended
             SendMessageW(dialog, WM_COMMAND, IDOK, 0);
         }));
     });
@@ -90,9 +88,10 @@ TEST_F(OptionsDialogTest, EveryZoneShiftsByTheHourOfItsName)
     RunMainWindow([](HWND window) {
         ASSERT_TRUE(RunInsideDialog(window, IDM_OPTIONS, L"RVL Options", [](HWND dialog) {
             HWND zones = GetDlgItem(dialog, IDC_ZONE_PICKER);
-            ASSERT_EQ(zones->data.items.size(), 70u);
-            for (size_t i = 0; i < zones->data.items.size(); ++i) {
-                const std::wstring& name = zones->data.items[i];
+            const std::vector<std::wstring> names = Entries(dialog, IDC_ZONE_PICKER);
+            ASSERT_EQ(names.size(), 70u);
+            for (size_t i = 0; i < names.size(); ++i) {
+                const std::wstring& name = names[i];
                 ASSERT_EQ(name.substr(0, 3), L"GMT");
                 int hour = std::stoi(name.substr(3));
                 EXPECT_EQ(SendMessageW(zones, CB_GETITEMDATA, i, 0), hour + 5) << std::string(name.begin(), name.end());
@@ -126,14 +125,12 @@ TEST_F(OptionsDialogTest, ChosenZoneShowsRealKickOffsInItsOwnTime)
     RunMainWindow([&](HWND window) {
         for (const Case& c : cases) {
             ASSERT_TRUE(RunInsideDialog(window, IDM_OPTIONS, L"RVL Options", [&](HWND dialog) {
-                const auto& names = GetDlgItem(dialog, IDC_ZONE_PICKER)->data.items;
+                const std::vector<std::wstring> names = Entries(dialog, IDC_ZONE_PICKER);
                 auto found = std::find(names.begin(), names.end(), std::wstring(c.zone));
-                std::string error;
-                EXPECT_TRUE(platform::ControlInput(dialog, "select", {"1023", std::to_string(found - names.begin())}, error));
+                EXPECT_TRUE(UserInput(dialog, "select", {"1023", std::to_string(found - names.begin())}));
                 SendMessageW(dialog, WM_COMMAND, IDC_SAVE, 0);
             }));
-            std::string error;
-            ASSERT_TRUE(platform::ControlInput(window, "select", {"1022", "18"}, error));  // New England
+            ASSERT_TRUE(UserInput(window, "select", {"1022", "18"}));  // New England
             HWND list = GetDlgItem(window, IDC_TEAM_LIST);
             EXPECT_EQ((std::vector<std::wstring>{ListCell(list, 6, 2), ListCell(list, 7, 2), ListCell(list, 8, 2), ListCell(list, 13, 2)}),
                       c.times) << std::string(c.zone, c.zone + std::wcslen(c.zone));
@@ -230,8 +227,7 @@ TEST_F(OptionsDialogTest, ListsKeepTheirTimesUntilFilledAgain)
         EXPECT_EQ(ListCell(teamList, 0, 2), L"1:00p");
         ChooseAndPress(window, 4, -1, IDC_SAVE);
         EXPECT_EQ(ListCell(teamList, 0, 2), L"1:00p");
-        std::string error;
-        platform::ControlInput(window, "select", {"1022", "0"}, error);
+        UserInput(window, "select", {"1022", "0"});
         EXPECT_EQ(ListCell(teamList, 0, 2), L"10:00a");
     });
 }

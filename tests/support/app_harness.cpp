@@ -5,9 +5,12 @@
 #include "app/startup.h"
 #include "data/standings.h"
 #include "platform/internal.h"
+#include "platform/testing.h"
 #include "settings/settings.h"
 
 #include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QElapsedTimer>
 #include <QTimer>
 
@@ -81,7 +84,7 @@ void AppTest::RunMainWindow(const std::function<void(HWND)>& body)
     QTimer::singleShot(0, [&] {
         HWND window = g_mainWindow;
         // The stages end with the wait cursor removed.
-        EXPECT_TRUE(WaitUntil([] { return platform::CursorName() == "none"; }, 5000));
+        EXPECT_TRUE(WaitUntil([] { return !WaitCursorShown(); }, 5000));
         body(window);
         ran = true;
         if (IsWindow(window))
@@ -108,18 +111,20 @@ bool RunInsideDialog(HWND mainWindow, WORD command, const std::wstring& caption,
     });
     poll.start();
     PostMessageW(mainWindow, WM_COMMAND, command, 0);
-    WaitUntil([&] { return ran && (!IsWindow(dialog) || dialog->ended || !IsWindowVisible(dialog)); }, 5000);
+    WaitUntil([&] { return ran && (!IsWindow(dialog) || !IsWindowVisible(dialog)); }, 5000);
     return ran;
 }
 
-std::vector<std::vector<std::wstring>> ListRows(HWND list)
+std::vector<std::vector<std::wstring>> ListRows(HWND window, int id)
 {
+    HWND list = GetDlgItem(window, id);
+    const int columns = static_cast<int>(DumpedControl(window, id)["columns"].toArray().size());
     std::vector<std::vector<std::wstring>> rows;
     int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
         rows.emplace_back();
-        for (size_t column = 0; column < list->data.columns.size(); ++column)
-            rows.back().push_back(ListCell(list, row, static_cast<int>(column)));
+        for (int column = 0; column < columns; ++column)
+            rows.back().push_back(ListCell(list, row, column));
     }
     return rows;
 }
@@ -140,4 +145,48 @@ std::wstring WindowText(HWND window)
     WCHAR text[512] = {};
     GetWindowTextW(window, text, 512);
     return text;
+}
+
+QJsonObject Dump(HWND window)
+{
+    std::string json;
+    if (!InspectForTest(window, "dump", {}, &json))
+        return QJsonObject();
+    return QJsonDocument::fromJson(QByteArray::fromStdString(json)).object();
+}
+
+QJsonObject DumpedControl(HWND window, int id)
+{
+    for (const QJsonValue& control : Dump(window)["controls"].toArray())
+        if (control["id"].toInt() == id)
+            return control.toObject();
+    return QJsonObject();
+}
+
+static std::vector<std::wstring> Texts(const QJsonArray& array)
+{
+    std::vector<std::wstring> texts;
+    for (const QJsonValue& text : array)
+        texts.push_back(text.toString().toStdWString());
+    return texts;
+}
+
+std::vector<std::wstring> Entries(HWND window, int id)
+{
+    return Texts(DumpedControl(window, id)["items"].toArray());
+}
+
+std::vector<std::wstring> Painted(HWND window, int id)
+{
+    return Texts(DumpedControl(window, id)["painted"].toArray());
+}
+
+bool UserInput(HWND window, const std::string& verb, const std::vector<std::string>& arguments)
+{
+    return InspectForTest(window, verb, arguments);
+}
+
+bool WaitCursorShown()
+{
+    return GetCursor() != nullptr && GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
 }

@@ -6,6 +6,8 @@
 #include "platform/platform.h"
 #include "tests/support/temp_home.h"
 
+#include <QJsonObject>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,7 +43,23 @@ protected:
 // stays open hidden. False when the window never came.
 bool RunInsideDialog(HWND mainWindow, WORD command, const std::wstring& caption, const std::function<void(HWND)>& inside);
 
-// Every cell of a list view, row by row, as its control holds them.
-std::vector<std::vector<std::wstring>> ListRows(HWND list);
+// Every cell of the list view `id` of a window, row by row: LVM_GETITEMTEXTW
+// for each of the columns the inspector's dump shows.
+std::vector<std::vector<std::wstring>> ListRows(HWND window, int id);
 std::wstring ListCell(HWND list, int row, int column);
 std::wstring WindowText(HWND window);
+
+// What the window inspector shows of a window, as winspy dumps it; one of
+// its controls; a combo box's, list box's or tab control's entries; the
+// texts painted on a static.
+QJsonObject Dump(HWND window);
+QJsonObject DumpedControl(HWND window, int id);
+std::vector<std::wstring> Entries(HWND window, int id);
+std::vector<std::wstring> Painted(HWND window, int id);
+
+// Input a person gives, through the window inspector ("select", "scroll",
+// "command", "close", "key", ...); false when the window cannot take it.
+bool UserInput(HWND window, const std::string& verb, const std::vector<std::string>& arguments);
+
+// True while the wait cursor shows.
+bool WaitCursorShown();

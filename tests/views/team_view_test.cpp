@@ -3,7 +3,6 @@
 
 #include "app/resources/resource.h"
 #include "data/schedule_table.h"
-#include "platform/internal.h"
 #include "settings/settings.h"
 #include "tests/support/app_harness.h"
 #include "views/team_view.h"
@@ -31,7 +30,7 @@ TEST_F(TeamViewTest, FinalSeasonRecordWithHomeAndRoadSplit)
         ShowTeamSchedule(window, kNewEngland);
         // Totals W L T, percentage, home W L T, road W L T.
         EXPECT_EQ(Labels(window), (std::vector<std::wstring>{L"14", L"2", L"0", L".875", L"8", L"0", L"0", L"6", L"2", L"0"}));
-        auto rows = ListRows(GetDlgItem(window, IDC_TEAM_LIST));
+        auto rows = ListRows(window, IDC_TEAM_LIST);
         ASSERT_EQ(rows.size(), 17u);
         EXPECT_EQ(rows[0], (std::vector<std::wstring>{L"09/07", L"0 @ Buffalo 31", L"1:00p"}));
         EXPECT_EQ(rows[9], (std::vector<std::wstring>{L"11/09", L"Bye Week", L""}));
@@ -44,7 +43,7 @@ TEST_F(TeamViewTest, UnplayedGamesShowTheirOpponentAndTime)
     RunMainWindow([](HWND window) {
         ShowTeamSchedule(window, kNewEngland);
         EXPECT_EQ(Labels(window), (std::vector<std::wstring>{L"7", L"2", L"0", L".778", L"4", L"0", L"0", L"3", L"2", L"0"}));
-        auto rows = ListRows(GetDlgItem(window, IDC_TEAM_LIST));
+        auto rows = ListRows(window, IDC_TEAM_LIST);
         ASSERT_EQ(rows.size(), 17u);
         EXPECT_EQ(rows[10][1], L"vs Dallas");  // week 11, not yet played
         EXPECT_EQ(rows[10][2], L"8:30p");
@@ -59,14 +58,14 @@ TEST_F(TeamViewTest, TimesFollowTheZoneAndLateGamesKeepTheEasternDate)
         g_timeZoneIndex = 2;  // Hawaii: daylight correction until October 25
         g_timeZoneOffset = -5;
         ShowTeamSchedule(window, kNewEngland);
-        auto rows = ListRows(GetDlgItem(window, IDC_TEAM_LIST));
+        auto rows = ListRows(window, IDC_TEAM_LIST);
         EXPECT_EQ(rows[0][2], L"7:00a");   // September 7, 1 pm Eastern
         EXPECT_EQ(rows[10][0], L"11/16");
         EXPECT_EQ(rows[10][2], L"3:30p");  // November 16, 8:30 pm Eastern
         g_timeZoneIndex = 22;              // Azores, 4 hours ahead of Eastern
         g_timeZoneOffset = 4;
         ShowTeamSchedule(window, kTampaBay);
-        rows = ListRows(GetDlgItem(window, IDC_TEAM_LIST));
+        rows = ListRows(window, IDC_TEAM_LIST);
         EXPECT_EQ(rows[0], (std::vector<std::wstring>{L"09/08", L"17 @ Philadelphia 0", L"1:00a"}));
     });
 }
@@ -121,7 +120,7 @@ TEST_F(TeamViewTest, ResultsCountAtHomeOrOnTheRoadTiesIncluded)
     WriteFile("install/Schedule.dat", schedule);
     RunMainWindow([](HWND window) {
         ShowTeamSchedule(window, 0);
-        auto rows = ListRows(GetDlgItem(window, IDC_TEAM_LIST));
+        auto rows = ListRows(window, IDC_TEAM_LIST);
         ASSERT_EQ(rows.size(), 17u);
         std::vector<std::wstring> texts;
         for (int week = 0; week < 8; ++week)

@@ -3,7 +3,6 @@
 
 #include "app/resources/resource.h"
 #include "data/schedule_table.h"
-#include "platform/internal.h"
 #include "tests/support/app_harness.h"
 #include "views/week_view.h"
 
@@ -18,7 +17,7 @@ protected:
     static Rows Week(HWND window, int week)
     {
         ShowWeekGames(window, week);
-        return ListRows(GetDlgItem(window, IDC_WEEK_LIST));
+        return ListRows(window, IDC_WEEK_LIST);
     }
 
     // 32 clubs "Team 00".."Team 31". In the regular weeks row 2k+1 is at

@@ -1,0 +1,300 @@
+// Dialogs and message boxes: the frame a dialog shows in, its modal loop,
+// where it appears on the desktop, the desktop's close button and Escape,
+// activation, and the message boxes.
+//
+// Divisions: the frame, placement, closing and activation, dialogs,
+// message boxes.
+
+#include "platform/internal.h"
+#include "platform/testing.h"
+#include "platform/winstation.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPalette>
+#include <QResizeEvent>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+// The frame
+
+// A dialog's client area: the handheld's white window background, then its
+// own painting through WM_PAINT. Statics and pictures are drawn on the white;
+// the other controls keep their own faces.
+class ClientArea : public QWidget {
+public:
+    ClientArea(WindowObject* window, QWidget* parent) : QWidget(parent), m_window(window) {}
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter(this).fillRect(rect(), Qt::white);
+        SendMessageW(m_window, WM_ERASEBKGND, 0, 0);
+        SendMessageW(m_window, WM_PAINT, 0, 0);
+        QWidget::paintEvent(event);
+    }
+
+private:
+    WindowObject* m_window;  // the dialog this is the client area of
+};
+
+// The top-level widget of a dialog: turns the desktop's close button,
+// Escape, Enter, minimise and activation into the handheld's messages.
+class DialogFrame : public QWidget {
+public:
+    explicit DialogFrame(WindowObject* window) : m_window(window)
+    {
+        window->client = new ClientArea(window, this);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        int menuHeight = m_window->menuBar ? kMenuBarHeight * kScale : 0;
+        m_window->client->setGeometry(0, 0, width(), height() - menuHeight);
+        if (m_window->menuBar)
+            m_window->menuBar->setGeometry(0, height() - menuHeight, width(), menuHeight);
+        QWidget::resizeEvent(event);
+    }
+
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        CloseAsUser(m_window);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape)
+            CloseAsUser(m_window);
+        else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+            PostMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDOK, 0), 0);
+        else
+            QWidget::keyPressEvent(event);
+    }
+
+    void changeEvent(QEvent* event) override
+    {
+        if (event->type() == QEvent::WindowStateChange && isMinimized())
+            PostMessageW(m_window, WM_SIZE, SIZE_MINIMIZED, 0);
+        else if (event->type() == QEvent::ActivationChange && isActiveWindow())
+            NoteActivation(m_window);
+        QWidget::changeEvent(event);
+    }
+
+private:
+    WindowObject* m_window;  // the dialog this frame shows
+};
+
+WindowObject* g_active = nullptr;  // the window that was last made active
+
+}  // namespace
+
+// Placement
+
+// The handheld's screen on the desktop: where the oldest dialog of the
+// process (the main window) shows it. A later window is put where its
+// handheld position lies on that screen, over the main window, rather than
+// wherever the desktop puts an ownerless window. The first stays where the
+// desktop put it.
+void PlaceOnScreen(WindowObject* window)
+{
+    WindowObject* screen = nullptr;
+    for (WindowObject* other : TopLevelWindows())
+        if (!screen && other != window && other->kind == WindowKind::Dialog && other->widget && other->widget->isVisible())
+            screen = other;
+    if (!screen || !window->widget)
+        return;
+    // Client areas: the desktop adds each window's frame around it.
+    QPoint origin = screen->widget->geometry().topLeft() - QPoint(screen->screenX, screen->screenY) * kScale;
+    window->widget->setGeometry(QRect(origin + QPoint(window->screenX, window->screenY) * kScale, window->widget->size()));
+}
+
+// Closing and activation
+
+// The desktop's close button and Escape: the window's own cancel command;
+// a dialog that does not handle it is closed by its Cancel button, and one
+// without either simply ends.
+void CloseAsUser(WindowObject* window)
+{
+    PostToProgram([window] {
+        if (!IsLiveWindow(window) || window->ended)
+            return;
+        if (SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0))
+            return;
+        for (WindowObject* control : window->children) {
+            if (control->className == L"BUTTON" && (control->style & 0xF) != BS_GROUPBOX && control->text == L"Cancel" &&
+                SendMessageW(window, WM_COMMAND, MAKEWPARAM(control->id, BN_CLICKED), reinterpret_cast<LPARAM>(control)))
+                return;
+        }
+        EndDialog(window, IDCANCEL);
+    });
+}
+
+// Records that a window became the active one: the one that was active gets
+// WM_ACTIVATE with WA_INACTIVE, the new one WA_ACTIVE; the other processes
+// hear that theirs are no longer active.
+void NoteActivation(WindowObject* window)
+{
+    if (!IsLiveWindow(window) || window == g_active)
+        return;
+    WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
+    g_active = window;
+    MarkChanged();
+    StationAnnounceActivation();
+    DeliverToProgram([previous, window] {
+        if (IsLiveWindow(previous))
+            SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(window));
+        if (IsLiveWindow(window))
+            SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+    });
+}
+
+// A window of another process, or of another application, became active.
+void LoseActivation()
+{
+    WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
+    g_active = nullptr;
+    if (previous)
+        DeliverToProgram([previous] {
+            if (IsLiveWindow(previous))
+                SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, 0);
+        });
+}
+
+// Raises a top-level window, asks the desktop to activate it and records it.
+void ActivateWindow(WindowObject* window)
+{
+    if (!IsLiveWindow(window))
+        return;
+    if (window->widget) {
+        window->widget->raise();
+        window->widget->activateWindow();
+    }
+    NoteActivation(window);
+}
+
+}  // namespace platform
+
+using namespace platform;
+
+// Dialogs
+
+INT_PTR DialogBoxIndirectParamW(HINSTANCE, const DLGTEMPLATEW* dialogTemplate, HWND, DLGPROC procedure, LPARAM initParam)
+{
+    if (!dialogTemplate || !procedure || !qApp)
+        return -1;
+    WindowObject* window = NewTopLevel(WindowKind::Dialog, dialogTemplate->title ? dialogTemplate->title : L"");
+    window->style = dialogTemplate->style;
+    window->exStyle = dialogTemplate->dwExtendedStyle;
+    window->procedure = procedure;
+    auto* frame = new DialogFrame(window);
+    window->widget = frame;
+    frame->setWindowTitle(QString::fromStdWString(window->text));
+    frame->setFont(DialogFont());
+    int width = DialogUnitsToPixelsX(dialogTemplate->cx);
+    int height = DialogUnitsToPixelsY(dialogTemplate->cy);
+    window->screenX = std::max(0, (kScreenWidth - width) / 2);
+    window->screenY = std::max(kNavBarHeight, (kScreenHeight - height) / 2);
+    frame->resize(width * kScale, height * kScale);
+    BuildDialog(window, dialogTemplate);
+    PublishWindows();
+
+    SendMessageW(window, WM_INITDIALOG, 0, initParam);
+    window->ready = true;
+    // A modal dialog is shown once initialised, unless it already ended.
+    if (!window->ended) {
+        window->visible = true;
+        MarkChanged();
+        PlaceOnScreen(window);
+        frame->show();
+    }
+    RunModalLoopOf(window);
+    INT_PTR result = window->result;
+    KillTimersOf(window);
+    frame->hide();
+    frame->deleteLater();
+    ForgetTopLevel(window);
+    return result;
+}
+
+BOOL EndDialog(HWND dialog, INT_PTR result)
+{
+    if (!IsLiveWindow(dialog) || dialog->kind != WindowKind::Dialog)
+        return FALSE;
+    MarkChanged();
+    dialog->ended = true;
+    dialog->result = result;
+    dialog->visible = false;
+    if (dialog->widget)
+        dialog->widget->hide();
+    WakeLoops();
+    return TRUE;
+}
+
+// Message boxes
+
+namespace {
+MessageBoxHook g_messageBoxHook;  // tests pre-answer message boxes here
+}
+
+void SetMessageBoxHookForTest(MessageBoxHook hook)
+{
+    g_messageBoxHook = std::move(hook);
+}
+
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
+{
+    std::wstring body = text ? text : L"";
+    std::wstring title = caption ? caption : L"Error";
+    if (g_messageBoxHook)
+        return g_messageBoxHook(body, title, type);
+    if (!qApp)
+        return 0;
+    AwaitFontWarmUp();
+    WindowObject* window = NewTopLevel(WindowKind::MessageBox, title);
+    window->messageText = body;
+    window->style = type;
+    window->owner = IsLiveWindow(owner) ? owner : nullptr;
+    auto* box = new QMessageBox(window->owner ? owner->widget : nullptr);
+    window->widget = box;
+    box->setWindowTitle(QString::fromStdWString(title));
+    box->setText(QString::fromStdWString(body));
+    box->setIcon((type & 0xF0) == MB_ICONHAND ? QMessageBox::Critical : QMessageBox::NoIcon);
+    QPalette white = box->palette();  // the handheld's window background; buttons keep their faces
+    white.setColor(QPalette::Window, Qt::white);
+    box->setPalette(white);
+    if ((type & 0xF) == MB_OKCANCEL)
+        box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    else
+        box->setStandardButtons(QMessageBox::Ok);
+    QObject::connect(box, &QMessageBox::finished, box, [window, box](int) {
+        if (!IsLiveWindow(window) || window->ended)
+            return;
+        QAbstractButton* clicked = box->clickedButton();
+        bool cancel = clicked && box->standardButton(clicked) == QMessageBox::Cancel;
+        window->result = cancel ? IDCANCEL : IDOK;
+        window->ended = true;
+        MarkChanged();
+        WakeLoops();
+    });
+    window->visible = true;
+    window->ready = true;
+    box->show();
+    PublishWindows();
+    RunModalLoopOf(window);
+    int result = window->result ? static_cast<int>(window->result) : IDOK;
+    box->hide();
+    box->deleteLater();
+    ForgetTopLevel(window);
+    return result;
+}

@@ -1,0 +1,375 @@
+// The report list view: columns, rows and cells kept in the control's data
+// and shown by a Qt table view, with the messages the program sends it and
+// the scrolling the inspector asks for.
+//
+// Divisions: the model, the view, messages, scrolling.
+
+#include "platform/internal.h"
+
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+
+#include <algorithm>
+#include <cwchar>
+#include <functional>
+
+namespace platform {
+
+namespace {
+
+constexpr int kListRowHeight = 14;  // handheld pixels per list view row
+
+// The model
+
+// The report list view's cells, read straight from the control's rows.
+class ListModel : public QAbstractTableModel {
+public:
+    explicit ListModel(ControlData* data) : m_data(data) {}
+
+    int rowCount(const QModelIndex& parent) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_data->rows.size());
+    }
+
+    // The columns the view has been told of; columns added since wait in
+    // the control's data until PublishColumns.
+    int columnCount(const QModelIndex& parent) const override
+    {
+        return parent.isValid() ? 0 : m_columnCount;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role == Qt::DisplayRole) {
+            const auto& row = m_data->rows[static_cast<size_t>(index.row())];
+            size_t column = static_cast<size_t>(index.column());
+            return column < row.size() ? Q(row[column]) : QString();
+        }
+        if (role == Qt::TextAlignmentRole)
+            return static_cast<int>(Alignment(index.column()) | Qt::AlignVCenter);
+        return {};
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || section >= static_cast<int>(m_data->columns.size()))
+            return {};
+        if (role == Qt::DisplayRole)
+            return Q(m_data->columns[static_cast<size_t>(section)].text);
+        if (role == Qt::TextAlignmentRole)
+            return static_cast<int>(Alignment(section) | Qt::AlignVCenter);
+        return {};
+    }
+
+    // Rows and columns change only through these, so the view keeps up.
+    void Reset(const std::function<void()>& change)
+    {
+        beginResetModel();
+        change();
+        endResetModel();
+    }
+
+    // Columns are added to the data at once but reach the view in one reset
+    // later (ListView::AddColumn): each insertion told on its own makes the
+    // view measure every header section again, quadratic in the columns.
+    // True for the first column added since the view was last told.
+    bool AddColumn(int at, ListColumn column)
+    {
+        m_data->columns.insert(m_data->columns.begin() + at, std::move(column));
+        bool first = !m_columnsPending;
+        m_columnsPending = true;
+        return first;
+    }
+
+    // Tells the view of the columns added since the last time; false when
+    // there were none.
+    bool PublishColumns()
+    {
+        if (!m_columnsPending)
+            return false;
+        beginResetModel();
+        m_columnCount = static_cast<int>(m_data->columns.size());
+        m_columnsPending = false;
+        endResetModel();
+        return true;
+    }
+
+    void InsertRow(int row, std::vector<std::wstring> cells)
+    {
+        beginInsertRows(QModelIndex(), row, row);
+        m_data->rows.insert(m_data->rows.begin() + row, std::move(cells));
+        endInsertRows();
+    }
+
+    const ControlData& Data() const
+    {
+        return *m_data;
+    }
+
+    void CellChanged(int row, int column)
+    {
+        QModelIndex cell = index(row, column);
+        emit dataChanged(cell, cell);
+    }
+
+private:
+    Qt::Alignment Alignment(int column) const
+    {
+        int format = m_data->columns[static_cast<size_t>(column)].format & 3;
+        return format == LVCFMT_RIGHT ? Qt::AlignRight : format == LVCFMT_CENTER ? Qt::AlignHCenter : Qt::AlignLeft;
+    }
+
+    ControlData* m_data;             // the control's columns and rows
+    int m_columnCount = 0;           // columns the view knows of
+    bool m_columnsPending = false;   // columns added that the view does not know of
+};
+
+// The view
+
+// The report list view: columns added while it is hidden reach it once the
+// messages being handled are done, or sooner when it is shown or a message
+// needs it (see ListViewMessage).
+class ListView : public QTableView {
+public:
+    ListView(WindowObject* control, ListModel* model, QWidget* parent) : QTableView(parent), m_control(control), m_model(model)
+    {
+        m_model->setParent(this);
+        setModel(m_model);
+    }
+
+    void AddColumn(int at, ListColumn column)
+    {
+        bool first = m_model->AddColumn(at, std::move(column));
+        if (isVisible())
+            PublishColumns();
+        else if (first)
+            QTimer::singleShot(0, this, [this] { PublishColumns(); });
+    }
+
+    // Hands the view the columns added since, with their widths.
+    void PublishColumns()
+    {
+        if (!m_model->PublishColumns())
+            return;
+        const ControlData& data = m_model->Data();
+        for (size_t i = 0; i < data.columns.size(); ++i)
+            setColumnWidth(static_cast<int>(i), data.columns[i].width * kScale);
+        NameControl(m_control);
+    }
+
+    ListModel* Model() const
+    {
+        return m_model;
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        PublishColumns();
+        QTableView::showEvent(event);
+    }
+
+    // Focus marks no cell as current: the keys scroll the list, they do not
+    // move through its cells.
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QAbstractScrollArea::focusInEvent(event);
+    }
+
+    // Arrows, the page keys, Home and End scroll the list; nothing is
+    // selected by them.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        static const struct {
+            int key;                             // the key pressed
+            QAbstractSlider::SliderAction action; // what the scroll bar does
+        } kScrollKeys[] = {
+            {Qt::Key_Up, QAbstractSlider::SliderSingleStepSub},
+            {Qt::Key_Down, QAbstractSlider::SliderSingleStepAdd},
+            {Qt::Key_PageUp, QAbstractSlider::SliderPageStepSub},
+            {Qt::Key_PageDown, QAbstractSlider::SliderPageStepAdd},
+            {Qt::Key_Home, QAbstractSlider::SliderToMinimum},
+            {Qt::Key_End, QAbstractSlider::SliderToMaximum},
+        };
+        for (const auto& entry : kScrollKeys) {
+            if (event->key() == entry.key && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+                PublishColumns();
+                doItemsLayout();  // the range follows rows added since the last paint
+                verticalScrollBar()->triggerAction(entry.action);
+                return;
+            }
+        }
+        QTableView::keyPressEvent(event);
+    }
+
+private:
+    WindowObject* m_control;  // the list view control it shows
+    ListModel* m_model;       // the control's cells, owned by the view
+};
+
+ListView* ListViewOf(WindowObject* control)
+{
+    return IsClass(control, L"SysListView32") ? static_cast<ListView*>(control->widget) : nullptr;
+}
+
+// Copies at most size - 1 characters and a terminator.
+int CopyOut(const std::wstring& text, WCHAR* buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return 0;
+    int count = std::min<int>(static_cast<int>(text.size()), size - 1);
+    std::wmemcpy(buffer, text.c_str(), static_cast<size_t>(count));
+    buffer[count] = L'\0';
+    return count;
+}
+
+}  // namespace
+
+QWidget* CreateListView(WindowObject* control, QWidget* parent)
+{
+    auto* view = new ListView(control, new ListModel(&control->data), parent);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(kListRowHeight * kScale);
+    view->verticalHeader()->setMinimumSectionSize(1);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setSectionsClickable(false);
+    view->horizontalHeader()->setVisible((control->style & LVS_NOCOLUMNHEADER) == 0);
+    view->horizontalHeader()->setStretchLastSection(false);
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Reached by Tab; its keys scroll it (ListView::keyPressEvent).
+    view->setFocusPolicy(Qt::StrongFocus);
+    view->setTabKeyNavigation(false);
+    view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    view->setFrameShape((control->style & WS_BORDER) ? QFrame::Box : QFrame::NoFrame);
+    view->setLineWidth(kScale / 2);
+    QObject::connect(view->verticalScrollBar(), &QScrollBar::valueChanged, view, [control] { NotifyParent(control, LVN_ENDSCROLL); });
+    return view;
+}
+
+// Messages
+
+LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ControlData& data = control->data;
+    ListView* view = ListViewOf(control);
+    ListModel* model = view->Model();
+    const int rowCount = static_cast<int>(data.rows.size());
+    // Whatever reads the view or changes its cells first gives it the
+    // columns added; counts, texts and styles need only the data.
+    if (message != LVM_INSERTCOLUMNW && message != LVM_GETITEMCOUNT && message != LVM_GETITEMTEXTW &&
+        message != LVM_GETEXTENDEDLISTVIEWSTYLE && message != LVM_SETEXTENDEDLISTVIEWSTYLE)
+        view->PublishColumns();
+    switch (message) {
+    case LVM_GETITEMCOUNT:
+        return rowCount;
+    case LVM_DELETEALLITEMS:
+        model->Reset([&data] { data.rows.clear(); });
+        return TRUE;
+    case LVM_INSERTCOLUMNW: {
+        const auto* column = reinterpret_cast<const LVCOLUMNW*>(lParam);
+        if (!column)
+            return -1;
+        int at = std::clamp(static_cast<int>(wParam), 0, static_cast<int>(data.columns.size()));
+        ListColumn added{column->pszText && (column->mask & LVCF_TEXT) ? column->pszText : L"",
+                         (column->mask & LVCF_WIDTH) ? column->cx : 50, (column->mask & LVCF_FMT) ? column->fmt : LVCFMT_LEFT};
+        view->AddColumn(at, added);
+        return at;
+    }
+    case LVM_INSERTITEMW: {
+        const auto* item = reinterpret_cast<const LVITEMW*>(lParam);
+        if (!item || item->iSubItem != 0)
+            return -1;
+        int at = std::clamp(item->iItem, 0, rowCount);
+        std::vector<std::wstring> cells(1, item->pszText && (item->mask & LVIF_TEXT) ? item->pszText : L"");
+        model->InsertRow(at, std::move(cells));
+        return at;
+    }
+    case LVM_SETITEMTEXTW: {
+        const auto* item = reinterpret_cast<const LVITEMW*>(lParam);
+        int row = static_cast<int>(wParam);
+        if (!item || row < 0 || row >= rowCount || item->iSubItem < 0)
+            return FALSE;
+        auto& cells = data.rows[static_cast<size_t>(row)];
+        if (static_cast<size_t>(item->iSubItem) >= cells.size())
+            cells.resize(static_cast<size_t>(item->iSubItem) + 1);
+        cells[static_cast<size_t>(item->iSubItem)] = item->pszText ? item->pszText : L"";
+        model->CellChanged(row, item->iSubItem);
+        return TRUE;
+    }
+    case LVM_GETITEMTEXTW: {
+        auto* item = reinterpret_cast<LVITEMW*>(lParam);
+        int row = static_cast<int>(wParam);
+        if (!item)
+            return 0;
+        std::wstring text;
+        if (row >= 0 && row < rowCount && item->iSubItem >= 0) {
+            const auto& cells = data.rows[static_cast<size_t>(row)];
+            if (static_cast<size_t>(item->iSubItem) < cells.size())
+                text = cells[static_cast<size_t>(item->iSubItem)];
+        }
+        return CopyOut(text, item->pszText, item->cchTextMax);
+    }
+    case LVM_GETEXTENDEDLISTVIEWSTYLE:
+        return data.extendedStyle;
+    case LVM_SETEXTENDEDLISTVIEWSTYLE: {
+        DWORD old = data.extendedStyle;
+        DWORD mask = wParam ? static_cast<DWORD>(wParam) : 0xFFFFFFFF;
+        data.extendedStyle = (old & ~mask) | (static_cast<DWORD>(lParam) & mask);
+        view->setShowGrid((data.extendedStyle & LVS_EX_GRIDLINES) != 0);
+        view->setSelectionBehavior((data.extendedStyle & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+        return old;
+    }
+    case LVM_GETTOPINDEX:
+        return std::max(0, view->rowAt(0));
+    case LVM_ENSUREVISIBLE:
+        if (static_cast<int>(wParam) >= 0 && static_cast<int>(wParam) < rowCount)
+            view->scrollTo(model->index(static_cast<int>(wParam), 0));
+        return TRUE;
+    case LVM_GETITEMRECT: {
+        auto* rect = reinterpret_cast<RECT*>(lParam);
+        int row = static_cast<int>(wParam);
+        if (!rect || row < 0 || row >= rowCount)
+            return FALSE;
+        // Client coordinates: inside the border, the header (when shown)
+        // at the top, rows below it.
+        int header = view->horizontalHeader()->isVisible() ? view->horizontalHeader()->height() : 0;
+        int top = view->rowViewportPosition(row) + header;
+        int width = 0;
+        for (const ListColumn& column : data.columns)
+            width += column.width * kScale;
+        rect->left = -view->horizontalScrollBar()->value() / kScale;
+        rect->top = top / kScale;
+        rect->right = rect->left + width / kScale;
+        rect->bottom = rect->top + kListRowHeight;
+        return TRUE;
+    }
+    default:
+        return 0;
+    }
+}
+
+// Scrolling
+
+int ListTopRow(WindowObject* control)
+{
+    return static_cast<int>(ListViewMessage(control, LVM_GETTOPINDEX, 0, 0));
+}
+
+void ScrollListTo(WindowObject* control, int row)
+{
+    ListView* view = ListViewOf(control);
+    view->PublishColumns();
+    view->doItemsLayout();  // the scroll range follows rows added since the last paint
+    view->verticalScrollBar()->setValue(std::clamp(row, 0, view->verticalScrollBar()->maximum()));
+}
+
+}  // namespace platform
