@@ -560,3 +560,8 @@ bool InspectForTest(HWND window, const std::string& verb, const std::vector<std:
     }
     return ok;
 }
+
+std::vector<std::string> ListForTest()
+{
+    return platform::ListLines();
+}

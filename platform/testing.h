@@ -16,6 +16,9 @@
 bool InspectForTest(HWND window, const std::string& verb, const std::vector<std::string>& arguments,
                     std::string* reply = nullptr);
 
+// This process's top-level windows as `winspy list` shows them, a line each.
+std::vector<std::string> ListForTest();
+
 // Message boxes: while a hook is set, MessageBoxW shows nothing and returns
 // what the hook answers for (text, caption, style).
 using MessageBoxHook = std::function<int(const std::wstring& text, const std::wstring& caption, UINT type)>;

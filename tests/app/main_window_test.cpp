@@ -6,13 +6,14 @@
 #include "app/resources/resource.h"
 #include "app/startup.h"
 #include "data/standings.h"
-#include "platform/internal.h"
+#include "platform/internal.h"  // the title test reads how gdi drew its text
 #include "platform/testing.h"
 #include "settings/settings.h"
 #include "tests/support/app_harness.h"
 #include "tests/support/program.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QTimer>
 
 namespace {
@@ -27,8 +28,7 @@ protected:
 
     static void SelectTab(HWND window, int page)
     {
-        std::string error;
-        ASSERT_TRUE(InspectForTest(window, "select", {"1001", std::to_string(page)})) << error;
+        ASSERT_TRUE(UserInput(window, "select", {"1001", std::to_string(page)}));
     }
 
     // IDs of the visible page controls; the division images are placed
@@ -36,18 +36,20 @@ protected:
     static std::vector<int> VisibleControls(HWND window)
     {
         std::vector<int> visible;
-        for (WindowObject* control : window->children)
-            if (control->id >= 1001 && control->id <= 1037 && (control->id < 1011 || control->id > 1018) && IsWindowVisible(control))
-                visible.push_back(control->id);
-        std::sort(visible.begin(), visible.end());
+        for (int id = 1001; id <= 1037; ++id)
+            if ((id < IDC_DIVISION_FIRST || id > IDC_DIVISION_LAST) && IsWindowVisible(GetDlgItem(window, id)))
+                visible.push_back(id);
         return visible;
     }
 
+    // The visible windows of this caption that `winspy list` shows of this process.
     static int CountTopLevel(const std::wstring& caption)
     {
         int count = 0;
-        for (WindowObject* window : platform::TopLevelWindows())
-            count += window->text == caption && !window->ended;
+        for (const std::string& line : ListForTest()) {
+            QJsonObject window = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+            count += window["caption"].toString().toStdWString() == caption && window["visible"].toBool();
+        }
         return count;
     }
 };
@@ -63,29 +65,31 @@ TEST_F(MainWindowTest, OpensFullScreenWithPickersTabsAndColumns)
         EXPECT_EQ(screen.right - screen.left, 240);
         HWND teams = GetDlgItem(window, IDC_TEAM_PICKER);
         HWND weeks = GetDlgItem(window, IDC_WEEK_PICKER);
-        EXPECT_EQ(teams->data.items.size(), 32u);
-        EXPECT_EQ(teams->data.items[0], L"Arizona");
+        const std::vector<std::wstring> teamNames = Entries(window, IDC_TEAM_PICKER), weekNames = Entries(window, IDC_WEEK_PICKER);
+        EXPECT_EQ(teamNames.size(), 32u);
+        EXPECT_EQ(teamNames[0], L"Arizona");
         EXPECT_EQ(SendMessageW(teams, CB_GETCURSEL, 0, 0), 5);  // the favourite team
         EXPECT_EQ(SendMessageW(weeks, CB_GETCURSEL, 0, 0), 0);
-        ASSERT_EQ(weeks->data.items.size(), 21u);
-        EXPECT_EQ(weeks->data.items[16], L"Week 17");
-        EXPECT_EQ(std::vector<std::wstring>(weeks->data.items.begin() + 17, weeks->data.items.end()),
+        ASSERT_EQ(weekNames.size(), 21u);
+        EXPECT_EQ(weekNames[16], L"Week 17");
+        EXPECT_EQ(std::vector<std::wstring>(weekNames.begin() + 17, weekNames.end()),
                   (std::vector<std::wstring>{L"Wild Card", L"Divisonal", L"Conference", L"Super Bowl"}));
-        EXPECT_EQ(GetDlgItem(window, IDC_PAGE_TABS)->data.items,
+        EXPECT_EQ(Entries(window, IDC_PAGE_TABS),
                   (std::vector<std::wstring>{L" Standings ", L"   Team   ", L"   Week   ", L"   Year   "}));
-        const auto& standings = GetDlgItem(window, IDC_STANDINGS_LIST)->data;
-        ASSERT_EQ(standings.columns.size(), 5u);
-        EXPECT_EQ(standings.columns[0].width, 80);
-        EXPECT_EQ(standings.columns[4].text, L"Pct");
-        EXPECT_EQ(standings.columns[4].format, LVCFMT_RIGHT);
-        EXPECT_EQ(standings.extendedStyle, static_cast<DWORD>(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
-        const auto& week = GetDlgItem(window, IDC_WEEK_LIST)->data;
-        EXPECT_EQ(week.columns[2].text, L"Odds");
-        EXPECT_EQ(week.columns[2].format, LVCFMT_CENTER);
-        EXPECT_EQ(week.extendedStyle, static_cast<DWORD>(LVS_EX_FULLROWSELECT));
-        EXPECT_EQ(GetDlgItem(window, IDC_SCHEDULE_TABLE)->data.columns.size(), 108u);
-        EXPECT_EQ(GetDlgItem(window, IDC_SCHEDULE_TABLE)->data.extendedStyle, 0u);
-        EXPECT_EQ(platform::CursorName(), "none");
+        auto style = [window](int id) { return SendMessageW(GetDlgItem(window, id), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0); };
+        const QJsonArray standings = DumpedControl(window, IDC_STANDINGS_LIST)["columns"].toArray();
+        ASSERT_EQ(standings.size(), 5);
+        EXPECT_EQ(standings[0]["width"].toInt(), 80);
+        EXPECT_EQ(standings[4]["text"].toString(), "Pct");
+        EXPECT_EQ(standings[4]["align"].toString(), "right");
+        EXPECT_EQ(style(IDC_STANDINGS_LIST), LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+        const QJsonArray week = DumpedControl(window, IDC_WEEK_LIST)["columns"].toArray();
+        EXPECT_EQ(week[2]["text"].toString(), "Odds");
+        EXPECT_EQ(week[2]["align"].toString(), "center");
+        EXPECT_EQ(style(IDC_WEEK_LIST), LVS_EX_FULLROWSELECT);
+        EXPECT_EQ(DumpedControl(window, IDC_SCHEDULE_TABLE)["columns"].toArray().size(), 108);
+        EXPECT_EQ(style(IDC_SCHEDULE_TABLE), 0);
+        EXPECT_FALSE(WaitCursorShown());
     });
 }
 
@@ -226,7 +230,7 @@ TEST_F(MainWindowTest, SecondaryWindowsOpenOnceAndEndWithTheMainWindow)
             // Minimising ends every secondary window and then the main window.
             minimised = SendMessageW(window, WM_SIZE, SIZE_MINIMIZED, 0);
         });
-        EXPECT_TRUE(WaitUntil([window] { return window->ended; }, 5000));
+        EXPECT_TRUE(WaitUntil([window] { return !IsWindowVisible(window); }, 5000));
     });
     EXPECT_EQ(options, 1);
     EXPECT_EQ(calendars, 1);
@@ -247,7 +251,7 @@ TEST_F(MainWindowTest, OptionsAndDownloadFillTheScreen)
     // The rectangle a window dump shows: x, y, width, height.
     auto dumped = [](HWND window) {
         std::vector<int> rect;
-        for (const QJsonValue& value : platform::WindowRectJson(window))
+        for (const QJsonValue& value : Dump(window)["rect"].toArray())
             rect.push_back(value.toInt());
         return rect;
     };
@@ -282,7 +286,7 @@ TEST_F(MainWindowTest, LoadingStagesFillThePagesInOrder)
             now += SendMessageW(GetDlgItem(window, IDC_TEAM_LIST), LVM_GETITEMCOUNT, 0, 0) ? "T" : "-";
             now += SendMessageW(GetDlgItem(window, IDC_WEEK_LIST), LVM_GETITEMCOUNT, 0, 0) ? "W" : "-";
             now += SendMessageW(GetDlgItem(window, IDC_SEASON_LIST), LVM_GETITEMCOUNT, 0, 0) ? "Y" : "-";
-            now += platform::CursorName() == "wait" ? "c" : "-";
+            now += WaitCursorShown() ? "c" : "-";
             return now;
         };
         WaitUntil([&] {
@@ -310,8 +314,7 @@ TEST_F(MainWindowTest, PickersRefillTheirPageOnlyOnASelectionChange)
         EXPECT_EQ(ListCell(teamList, 0, 1), L"7 @ San Francisco 49");  // unchanged
         EXPECT_EQ(SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TEAM_PICKER, CBN_SELCHANGE), 0), 1);
         EXPECT_EQ(ListCell(teamList, 0, 1), L"24 @ Detroit 42");  // Arizona
-        std::string error;
-        ASSERT_TRUE(InspectForTest(window, "select", {"1023", "2"}));
+        ASSERT_TRUE(UserInput(window, "select", {"1023", "2"}));
         EXPECT_EQ(WindowText(GetDlgItem(window, IDC_PERCENTAGE)), L".250");
         EXPECT_EQ(ListRows(window, IDC_WEEK_LIST).back()[0], L"Bye");
     });
@@ -355,7 +358,7 @@ TEST_F(MainWindowTest, DialogProcedureAnswersWhatItHandled)
             EXPECT_EQ(SendMessageW(window, c.message, c.wParam, c.lParam), c.result) << c.what;
         EXPECT_EQ(SendMessageW(window, WM_CTLCOLORSTATIC, 0, reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_STANDINGS_TITLE))),
                   reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH)));
-        EXPECT_TRUE(IsWindow(window) && !window->ended);
+        EXPECT_TRUE(IsWindow(window) && IsWindowVisible(window));
         // A menu command answers once its window has come and gone.
         QTimer::singleShot(100, [] { EndDialog(FindWindowW(nullptr, L"About Corvale"), 1); });
         EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDM_ABOUT, 0), 1);
@@ -366,7 +369,7 @@ TEST_F(MainWindowTest, DialogProcedureAnswersWhatItHandled)
         SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, 0);
         EXPECT_TRUE(IsWindowVisible(window));
         EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDCANCEL, 0), 1);
-        EXPECT_TRUE(window->ended);
+        EXPECT_FALSE(IsWindowVisible(window));  // ended
     });
 }
 
@@ -381,7 +384,7 @@ TEST_F(MainWindowTest, BringWindowForwardShowsAndActivatesTheWindowOfThatCaption
             HWND other = FindWindowW(nullptr, L"About Corvale");
             ASSERT_NE(other, nullptr);
             ShowWindow(other, SW_HIDE);
-            platform::ActivateWindow(window);
+            SetForegroundWindow(window);
             activations.clear();
             EXPECT_EQ(BringWindowForward(L"About Corvale"), 1);
             EXPECT_TRUE(IsWindowVisible(other));

@@ -6,7 +6,6 @@
 
 #include "app/resources/resource.h"
 #include "app/startup.h"
-#include "platform/internal.h"
 #include "platform/testing.h"
 #include "settings/settings.h"
 #include "tests/support/app_harness.h"
@@ -30,6 +29,8 @@
 #include <thread>
 
 namespace {
+
+constexpr int kDesktopScale = 2;  // desktop pixels to a handheld pixel
 
 using Clock = std::chrono::steady_clock;
 
@@ -95,11 +96,11 @@ protected:
 int DarkPixels(const QImage& shot, const QJsonObject& window, const QJsonObject& control)
 {
     QJsonArray outer = window["rect"].toArray(), inner = control["rect"].toArray();
-    int x0 = (inner[0].toInt() - outer[0].toInt()) * platform::kScale;
-    int y0 = (inner[1].toInt() - outer[1].toInt()) * platform::kScale;
+    int x0 = (inner[0].toInt() - outer[0].toInt()) * kDesktopScale;
+    int y0 = (inner[1].toInt() - outer[1].toInt()) * kDesktopScale;
     int dark = 0;
-    for (int y = y0; y < y0 + inner[3].toInt() * platform::kScale && y < shot.height(); ++y)
-        for (int x = x0; x < x0 + inner[2].toInt() * platform::kScale && x < shot.width(); ++x)
+    for (int y = y0; y < y0 + inner[3].toInt() * kDesktopScale && y < shot.height(); ++y)
+        for (int x = x0; x < x0 + inner[2].toInt() * kDesktopScale && x < shot.width(); ++x)
             dark += qGray(shot.pixel(x, y)) < 100;
     return dark;
 }
@@ -196,15 +197,9 @@ TEST_F(ResponsiveTest, OptionsClosedByTheDesktopChangesNothing)
         for (bool escape : {false, true}) {
             SCOPED_TRACE(escape ? "escape" : "close button");
             ASSERT_TRUE(RunInsideDialog(window, IDM_OPTIONS, L"RVL Options", [escape](HWND dialog) {
-                std::string error;
-                ASSERT_TRUE(InspectForTest(dialog, "select", {"1023", "4"}));
-                ASSERT_TRUE(InspectForTest(dialog, "select", {"1022", "9"}));
-                if (escape) {
-                    QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-                    QApplication::sendEvent(dialog->widget, &key);
-                } else {
-                    dialog->widget->close();
-                }
+                ASSERT_TRUE(UserInput(dialog, "select", {"1023", "4"}));
+                ASSERT_TRUE(UserInput(dialog, "select", {"1022", "9"}));
+                ASSERT_TRUE(UserInput(dialog, escape ? "key" : "close", escape ? std::vector<std::string>{"Escape"} : std::vector<std::string>{}));
             }));
             EXPECT_TRUE(WaitUntil([] { return FindWindowW(nullptr, L"RVL Options") == nullptr; }));
             EXPECT_EQ(g_timeZoneIndex, 11);

@@ -3,7 +3,6 @@
 
 #include "app/resources/resource.h"
 #include "app/startup.h"
-#include "platform/internal.h"
 #include "tests/support/app_harness.h"
 #include "tests/support/program.h"
 #include "tests/support/temp_home.h"
@@ -271,7 +270,7 @@ TEST_F(RunningCopyTest, ARunningCopysWindowIsShownAndActivated)
     static std::vector<std::pair<std::wstring, WPARAM>> activations;  // caption, WA_ code
     auto listen = [](HWND window, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
         if (message == WM_ACTIVATE)
-            activations.push_back({window->text, LOWORD(wParam)});
+            activations.push_back({WindowText(window), LOWORD(wParam)});
         return 0;
     };
     auto run = [listen](WORD dialog) {

@@ -4,13 +4,17 @@
 
 #include "app/main_window.h"
 #include "app/resources/resource.h"
-#include "platform/internal.h"
+#include "app/startup.h"
+#include "extras/about.h"
+#include "platform/testing.h"
 #include "tests/support/app_harness.h"
 #include "tests/support/program.h"
 
+#include <QJsonArray>
 #include <QTimer>
 
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -23,35 +27,43 @@ protected:
     }
 };
 
+// The About box run from its template, the check inside its loop; the
+// result is what the dialog ended with.
+INT_PTR RunAbout(const std::function<void(HWND)>& inside)
+{
+    QTimer::singleShot(50, [inside] { inside(FindWindowW(nullptr, L"About Corvale")); });
+    HRSRC about = FindResourceW(g_instance, MAKEINTRESOURCEW(IDD_ABOUT), RT_DIALOG);
+    return DialogBoxIndirectParamW(g_instance, static_cast<const DLGTEMPLATEW*>(LoadResource(g_instance, about)), nullptr,
+                                   AboutDialogProc, 0);
+}
+
 TEST_F(ExtrasTest, AboutEndsWhenTheMainWindowIsActivated)
 {
     RunMainWindow([](HWND window) {
-        INT_PTR seen = -1;
-        bool ended = RunInsideDialog(window, IDM_ABOUT, L"About Corvale", [&](HWND about) {
-            EXPECT_EQ(about->children.size(), 4u);  // icon, version, name, empty menu bar
-            EXPECT_EQ(about->children[1]->text, L"Version 2.0.03");
+        INT_PTR seen = RunAbout([&](HWND about) {
+            const QJsonArray controls = Dump(about)["controls"].toArray();
+            EXPECT_EQ(controls.size(), 4);  // icon, version, name, empty menu bar
+            EXPECT_EQ(controls[1]["text"].toString(), "Version 2.0.03");
             EXPECT_EQ(SendMessageW(about, WM_ACTIVATE, WA_ACTIVE, 0), 1);
             // Other commands and messages pass it by.
             EXPECT_EQ(SendMessageW(about, WM_COMMAND, 4242, 0), 0);
             EXPECT_EQ(SendMessageW(about, WM_USER, 0, 0), 0);
             // Nothing else takes the foreground while it is up.
             WaitMs(400);
-            EXPECT_FALSE(about->ended);
-            platform::ActivateWindow(window);
-            seen = about->ended ? about->result : -1;
+            EXPECT_EQ(FindWindowW(nullptr, L"About Corvale"), about);
+            SetForegroundWindow(window);
+            EXPECT_EQ(FindWindowW(nullptr, L"About Corvale"), nullptr);  // ended
         });
-        EXPECT_TRUE(ended);
         EXPECT_EQ(seen, 0);
         // OK and Cancel end it with their own IDs.
         for (WORD button : {IDOK, IDCANCEL}) {
-            INT_PTR answer = -1, result = -1;
-            EXPECT_TRUE(RunInsideDialog(window, IDM_ABOUT, L"About Corvale", [&](HWND about) {
-                answer = SendMessageW(about, WM_COMMAND, button, 0);
-                result = about->ended ? about->result : -1;
-            }));
+            INT_PTR answer = -1;
+            INT_PTR result = RunAbout([&](HWND about) { answer = SendMessageW(about, WM_COMMAND, button, 0); });
             EXPECT_EQ(answer, 1);
             EXPECT_EQ(result, button);
         }
+        // The menu command opens the same box.
+        EXPECT_TRUE(RunInsideDialog(window, IDM_ABOUT, L"About Corvale", [](HWND about) { SendMessageW(about, WM_COMMAND, IDOK, 0); }));
     });
 }
 
@@ -61,23 +73,23 @@ TEST_F(ExtrasTest, CalendarCancelHidesItAndCalendarAgainShowsTheSameOne)
         HWND first = nullptr;
         ASSERT_TRUE(RunInsideDialog(window, IDM_CALENDAR, L"RVL Calendar", [&](HWND calendar) {
             first = calendar;
-            EXPECT_EQ(GetDlgItem(calendar, IDC_MONTH_CALENDAR)->className, L"SysMonthCal32");
+            EXPECT_EQ(DumpedControl(calendar, IDC_MONTH_CALENDAR)["class"].toString(), "SysMonthCal32");
             EXPECT_EQ(SendMessageW(calendar, WM_COMMAND, 4242, 0), 0);
             EXPECT_EQ(SendMessageW(calendar, WM_USER, 0, 0), 0);
             EXPECT_TRUE(IsWindowVisible(calendar));
             EXPECT_EQ(SendMessageW(calendar, WM_COMMAND, IDCANCEL, 0), 1);
             EXPECT_FALSE(IsWindowVisible(calendar));
-            EXPECT_FALSE(calendar->ended);
+            EXPECT_EQ(FindWindowW(nullptr, L"RVL Calendar"), calendar);  // hidden, not ended
             EXPECT_TRUE(IsWindowVisible(window));
             // Choosing Calendar again brings back the same window.
             SendMessageW(window, WM_COMMAND, IDM_CALENDAR, 0);
             EXPECT_TRUE(IsWindowVisible(calendar));
             int calendars = 0;
-            for (WindowObject* top : platform::TopLevelWindows())
-                calendars += top->text == L"RVL Calendar";
+            for (const std::string& line : ListForTest())
+                calendars += line.find("\"caption\":\"RVL Calendar\"") != std::string::npos;
             EXPECT_EQ(calendars, 1);
             EXPECT_EQ(SendMessageW(calendar, WM_COMMAND, IDOK, 0), 1);
-            EXPECT_TRUE(calendar->ended);
+            EXPECT_EQ(FindWindowW(nullptr, L"RVL Calendar"), nullptr);  // ended
         }));
         EXPECT_NE(first, nullptr);
     });
