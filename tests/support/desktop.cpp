@@ -66,6 +66,17 @@ bool Desktop::Start(std::string& why)
     std::string display = ":" + number;
     setenv("DISPLAY", display.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // Under AddressSanitizer: libxkbcommon-x11, which Qt's xcb plugin loads,
+    // calls strndup on key names that end at the bound rather than at a NUL,
+    // which ASan's strict string checks take for an overflow; the programs on
+    // this display run without those checks.
+    if (const char* options = std::getenv("ASAN_OPTIONS")) {
+        std::string relaxed = options;
+        for (size_t at = relaxed.find("strict_string_checks=1"); at != std::string::npos;
+             at = relaxed.find("strict_string_checks=1"))
+            relaxed.replace(at, 22, "strict_string_checks=0");
+        setenv("ASAN_OPTIONS", relaxed.c_str(), 1);
+    }
     unsetenv("WAYLAND_DISPLAY");
     m_manager = Spawn({"openbox"});
     // openbox owns the screen's window-manager selection once it manages.
