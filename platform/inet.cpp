@@ -6,6 +6,7 @@
 // answering; nothing else reaches the program until the call returns.
 #include "platform/internal.h"
 #include "platform/platform.h"
+#include "platform/seams.h"
 #include "platform/testing.h"
 #include "platform/text.h"
 
@@ -24,7 +25,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using platform::Clock;
 
 const int kConnectMs = 10000;  // to get a connection
 const int kIdleMs = 15000;     // without a byte, once connected
@@ -34,9 +35,6 @@ const int kServeMs = 20;       // longest wait before painting and serving the s
 
 std::atomic<int> redirectFrom{-1};
 std::atomic<int> redirectTo{-1};
-std::atomic<int> connectMsForTest{0};
-std::atomic<int> idleMsForTest{0};
-std::atomic<int> wholeMsForTest{0};
 
 enum class Kind { Session, Connection, Request };
 
@@ -49,7 +47,7 @@ struct Transfer {
     int connectMs = kConnectMs;
     int idleMs = kIdleMs;
     int wholeMs = kWholeMs;
-    Clock::time_point started = Clock::now();
+    Clock::time_point started = platform::Now();
     bool connected = false;    // the request is going out; idle time counts from here
     bool activity = false;     // something arrived since the clock was last read
     bool headersDone = false;  // the final status line and all headers are in
@@ -244,7 +242,7 @@ template <typename Ready>
 void Pump(InternetObject& request, Ready ready)
 {
     Transfer& t = *request.transfer;
-    auto quietSince = Clock::now();
+    auto quietSince = platform::Now();
     while (!t.error && !t.done && !ready()) {
         int running = 0;
         if (request.closed) {
@@ -261,7 +259,7 @@ void Pump(InternetObject& request, Ready ready)
         }
         if (t.error || t.done || ready())
             break;
-        auto now = Clock::now();
+        auto now = platform::Now();
         if (t.activity)
             quietSince = now;
         t.activity = false;
@@ -272,7 +270,7 @@ void Pump(InternetObject& request, Ready ready)
         } else {
             platform::ServeWhileBlocked();
             int slice = platform::ProgramWaiting() ? kServeMs : kSliceMs;
-            curl_multi_poll(t.multi, nullptr, 0, static_cast<int>(std::min<long long>(slice, limit - quiet)), nullptr);
+            curl_multi_poll(t.multi, nullptr, 0, std::min(slice, platform::RealMs(limit - quiet)), nullptr);
         }
     }
 }
@@ -301,10 +299,7 @@ DWORD Start(InternetObject& request, Transfer& t, LPCWSTR headers, DWORD headers
     std::call_once(initOnce, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     if (!ValidHost(request.server))
         return ERROR_INTERNET_INVALID_URL;
-    t.connectMs = connectMsForTest > 0 ? connectMsForTest.load() : kConnectMs;
-    t.idleMs = idleMsForTest > 0 ? idleMsForTest.load() : kIdleMs;
-    t.wholeMs = wholeMsForTest > 0 ? wholeMsForTest.load() : kWholeMs;
-    t.started = Clock::now();
+    t.started = platform::Now();
     t.easy = curl_easy_init();
     t.multi = curl_multi_init();
     if (!t.easy || !t.multi)
@@ -329,7 +324,7 @@ DWORD Start(InternetObject& request, Transfer& t, LPCWSTR headers, DWORD headers
     curl_easy_setopt(t.easy, CURLOPT_PROXY, "");
     curl_easy_setopt(t.easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(t.easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(t.easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.connectMs));
+    curl_easy_setopt(t.easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(platform::RealMs(t.connectMs)));
     curl_easy_setopt(t.easy, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(t.easy, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(t.easy, CURLOPT_WRITEFUNCTION, OnBody);
@@ -351,12 +346,6 @@ void InternetRedirectForTest(int fromPort, int toPort)
 }
 
 // Shorter time-outs for tests; 0 restores the defaults.
-void InternetTimeoutsForTest(int connectMs, int idleMs, int wholeMs)
-{
-    connectMsForTest = connectMs;
-    idleMsForTest = idleMs;
-    wholeMsForTest = wholeMs;
-}
 
 HINTERNET InternetOpenW(LPCWSTR agent, DWORD, LPCWSTR, LPCWSTR, DWORD)
 {

@@ -6,7 +6,7 @@
 #include "platform/files.h"
 #include "platform/regtext.h"
 #include "platform/platform.h"
-#include "platform/testing.h"
+#include "platform/seams.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -52,7 +52,6 @@ struct Pending {
 std::mutex handlesMutex;
 std::unordered_set<HKEY> handles;
 std::vector<Pending> pending;  // in the order made; guarded by handlesMutex
-std::atomic<int> writesBeforeFailure{-1};
 
 // Closes a file descriptor when it goes out of scope.
 struct Descriptor {
@@ -130,27 +129,16 @@ LONG ReadBytes(const std::string& path, std::string& bytes)
     }
 }
 
-// Tells whether the test seam lets the next file write through.
-bool SeamAllowsWrite()
+// Writes all of `text` to the file at `path`; the test seam can make it
+// fail part of the way through, as a full disk does.
+bool WriteAll(int fd, const std::string& path, const std::string& text)
 {
-    int left = writesBeforeFailure.load();
-    if (left < 0)
-        return true;
-    if (left == 0)
-        return false;
-    writesBeforeFailure = left - 1;
-    return true;
-}
-
-// Writes all of `text`; the test seam can make it run out of space midway.
-bool WriteAll(int fd, const std::string& text)
-{
-    bool allowed = SeamAllowsWrite();
+    int refused = platform::CallSeam("registry write", path);
     size_t done = 0;
-    int error = platform::WriteAllBytes(fd, text.data(), allowed ? text.size() : text.size() / 2, &done);
-    if (error || !allowed)
-        errno = error ? error : ENOSPC;
-    return !error && allowed;
+    int error = platform::WriteAllBytes(fd, text.data(), refused ? text.size() / 2 : text.size(), &done);
+    if (error || refused)
+        errno = error ? error : refused;
+    return !error && !refused;
 }
 
 // Keeps the damaged file as registry.reg.damaged, or .damaged.1, .2, ... when
@@ -168,7 +156,7 @@ bool KeepDamaged(const std::string& path, const std::string& bytes)
             continue;
         if (copy.fd < 0)
             return false;
-        if (WriteAll(copy.fd, bytes) && fsync(copy.fd) == 0)
+        if (WriteAll(copy.fd, name, bytes) && fsync(copy.fd) == 0)
             return true;
         int error = errno;
         unlink(name.c_str());
@@ -203,7 +191,7 @@ LONG Save(const std::string& dir, const std::string& path, const std::string& te
     int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return ErrorFrom(errno, ERROR_WRITE_FAULT);
-    bool done = WriteAll(fd, text) && fsync(fd) == 0;
+    bool done = WriteAll(fd, temp, text) && fsync(fd) == 0;
     int error = errno;
     if (close(fd) != 0 && done) {
         done = false;
@@ -511,9 +499,4 @@ LONG RegCloseKey(HKEY key)
     handles.erase(key);
     delete key;
     return status;
-}
-
-void RegistryFailWritesForTest(int failAfter)
-{
-    writesBeforeFailure = failAfter;
 }

@@ -24,20 +24,28 @@ std::vector<std::string> ListForTest();
 using MessageBoxHook = std::function<int(const std::wstring& text, const std::wstring& caption, UINT type)>;
 void SetMessageBoxHookForTest(MessageBoxHook hook);
 
-// Registry: the first failAfter file writes succeed, later ones fail as on a full disk; -1 turns this off.
-void RegistryFailWritesForTest(int failAfter);
+// Faults, in one shape for every call that can fail: the `nth` matching call
+// from now (1: the next) fails as the system would with `error`, once or
+// from then on. A call matches by its operation and, when `file` is given,
+// a file name that begins with it. A failed write has written half of its
+// bytes first. The operations: "create" (a temporary file), "open",
+// "write", "flush", "close", "delete", "move" (on the target), "sync
+// folder" (on the folder) for the file handles; "registry write" for the
+// registry file.
+enum class Fault { Once, FromThenOn };
+void FailCallForTest(const std::string& operation, int nth, int error, Fault repeat = Fault::Once,
+                     const std::string& file = "");
+void ClearFaultsForTest();
 
-// Files: while a hook is set, CreateFileW, WriteFile, FlushFileBuffers,
-// CloseHandle, DeleteFileW, MoveFileExW and its folder sync first tell it
-// what they are about to do ("create", "write", "flush", "close", "delete",
-// "move", "sync folder") and to which path (a move's target; the folder),
-// in the order they happen. It answers 0 to let the operation run, or a
-// system error number (ENOSPC for a full disk) to make it fail as the
-// system would; a failed write has written half of its bytes.
-using FileOperationHook = std::function<int(const std::string& operation, const std::wstring& path)>;
-void SetFileOperationHookForTest(FileOperationHook hook);
+// Watching: every call that can fail, as it is about to happen, with its
+// path, in the order they happen; nullptr stops it.
+using CallWatcher = std::function<void(const std::string& operation, const std::wstring& path)>;
+void WatchCallsForTest(CallWatcher watcher);
 
-// Internet: 127.0.0.1:fromPort is served by 127.0.0.1:toPort (-1 turns it off); shorter time-outs
-// for the connect, a silence and a whole transfer (0 restores a default).
+// The platform's clock, by which its time-outs are measured (10 s to
+// connect, 15 s of silence, 120 s for a whole transfer), runs `factor`
+// times as fast; 1 restores it.
+void SetClockSpeedForTest(int factor);
+
+// Internet: 127.0.0.1:fromPort is served by 127.0.0.1:toPort (-1 turns it off).
 void InternetRedirectForTest(int fromPort, int toPort);
-void InternetTimeoutsForTest(int connectMs, int idleMs, int wholeMs = 0);

@@ -109,7 +109,7 @@ protected:
     {
         AppTest::SetUp();
         InstallSeason("tests/fixtures/season-2003-week9");
-        InternetTimeoutsForTest(1000, 1000);
+        SetClockSpeedForTest(15);  // a second of silence ends a transfer
         SetMessageBoxHookForTest([this](const std::wstring& text, const std::wstring& caption, UINT type) {
             message = {text, caption, type, message.count + 1};
             if (onMessage)
@@ -120,9 +120,10 @@ protected:
     void TearDown() override
     {
         SetMessageBoxHookForTest(nullptr);
-        SetFileOperationHookForTest(nullptr);
+        WatchCallsForTest(nullptr);
+        ClearFaultsForTest();
         InternetRedirectForTest(-1, -1);
-        InternetTimeoutsForTest(0, 0);
+        SetClockSpeedForTest(1);
         AppTest::TearDown();
     }
     static std::string Final(const char* name) { return ReadFile(SourcePath(std::string("season/2003/") + name)); }
@@ -151,12 +152,11 @@ protected:
     // of writes to one file counted once.
     void RecordFileOperations(std::vector<std::string>& order)
     {
-        SetFileOperationHookForTest([this, &order](const std::string& operation, const std::wstring& path) {
+        WatchCallsForTest([this, &order](const std::string& operation, const std::wstring& path) {
             std::wstring dir(installDir.begin(), installDir.end());
             std::string entry = operation + " " + (path == dir ? std::string("install") : Spoken(path));
             if (order.empty() || order.back() != entry || operation != "write")
                 order.push_back(entry);
-            return 0;
         });
     }
 
@@ -278,11 +278,9 @@ TEST_F(DownloadTest, FailuresKeepTheFilesAndTheWindowAsTheyWere)
             SCOPED_TRACE(c.name);
             HttpServer server(Bodies{{kStandingsPath, c.standings}, {kSchedulePath, c.schedule}}, c.statuses);
             InternetRedirectForTest(80, server.port);
-            int seen = 0;
-            SetFileOperationHookForTest([&](const std::string& operation, const std::wstring& path) {
-                bool match = c.fault.operation && operation == c.fault.operation && Spoken(path) == c.fault.file;
-                return match && ++seen == c.fault.nth ? c.fault.error : 0;
-            });
+            if (c.fault.operation)  // the file's name as spoken, up to its '*'
+                FailCallForTest(c.fault.operation, c.fault.nth, c.fault.error, ::Fault::Once,
+                                std::string(c.fault.file).substr(0, std::string(c.fault.file).find('*')));
             const std::string standingsBefore = Installed("Standings.dat");
             const int shown = message.count;
             Download(window);
@@ -296,7 +294,7 @@ TEST_F(DownloadTest, FailuresKeepTheFilesAndTheWindowAsTheyWere)
             ExpectSamePages(Snapshot(window), before);
             EXPECT_FALSE(WaitCursorShown());
             EXPECT_EQ(CheckScheduleSeason(g_schedulePath), 1);
-            SetFileOperationHookForTest(nullptr);
+            ClearFaultsForTest();
         }
     });
     // The next start: the kept schedule, and the standings stored whole
@@ -385,11 +383,10 @@ TEST_F(DownloadTest, StatusImagesShowEachStepAsItHappens)
             HttpServer server(FinalSeason(), c.statuses);
             InternetRedirectForTest(80, c.reachable ? server.port : unreachablePort);
             std::vector<std::string> seen;
-            SetFileOperationHookForTest([&](const std::string& operation, const std::wstring& path) {
+            WatchCallsForTest([&](const std::string& operation, const std::wstring& path) {
                 if (operation == "create")
                     seen.push_back((Spoken(path) == "Sta*.TMP" ? "standings stored: " : "schedule stored: ") +
                                    ShownImages());
-                return 0;
             });
             onMessage = [&] { seen.push_back("message: " + ShownImages()); };
             Download(window);
@@ -477,7 +474,7 @@ TEST_F(DownloadTest, AFileIsStoredOnceItHasTheOldName)
     bodies[kStandingsPath] = Edited(bodies[kStandingsPath], "\"2003\",", "\"2003 Final\",");
     HttpServer server(bodies);
     InternetRedirectForTest(80, server.port);
-    SetFileOperationHookForTest([](const std::string& operation, const std::wstring&) { return operation == "sync folder" ? EIO : 0; });
+    FailCallForTest("sync folder", 1, EIO, Fault::FromThenOn);
     RunMainWindow([&](HWND window) {
         const Rows teamBefore = List(window, IDC_TEAM_LIST);
         Download(window);
@@ -504,10 +501,9 @@ TEST_F(DownloadTest, EndedBetweenTheStagesLeavesNoWaitCursor)
             const Rows teamBefore = List(window, IDC_TEAM_LIST), weekBefore = List(window, IDC_WEEK_LIST);
             // The schedule's rename is the transfer's last step: the command
             // arrives once it is over, before the views' timer.
-            SetFileOperationHookForTest([command](const std::string& operation, const std::wstring& path) {
+            WatchCallsForTest([command](const std::string& operation, const std::wstring& path) {
                 if (operation == "move" && path.ends_with(L"Schedule.dat"))
                     PostMessageW(FindWindowW(nullptr, L"RVL Download"), WM_COMMAND, command, 0);
-                return 0;
             });
             Download(window);
             EXPECT_EQ(message.count, 0);
@@ -515,7 +511,7 @@ TEST_F(DownloadTest, EndedBetweenTheStagesLeavesNoWaitCursor)
             EXPECT_EQ(List(window, IDC_STANDINGS_LIST)[1], (std::vector<std::wstring>{L"New England", L"14", L"2", L"0", L".875"}));
             EXPECT_EQ(List(window, IDC_TEAM_LIST), teamBefore);
             EXPECT_EQ(List(window, IDC_WEEK_LIST), weekBefore);
-            SetFileOperationHookForTest(nullptr);
+            WatchCallsForTest(nullptr);
         });
     }
     EXPECT_EQ(server.requests, 4);

@@ -23,13 +23,13 @@ protected:
         AppTest::SetUp();
         InstallSeason("tests/fixtures/season-2003-week9");
         WriteFile("install/Standings.dat", kOld);
-        InternetTimeoutsForTest(1000, 1000);
+        SetClockSpeedForTest(15);  // a second of silence ends a transfer
     }
     void TearDown() override
     {
         CloseInternetHandles();
         InternetRedirectForTest(-1, -1);
-        InternetTimeoutsForTest(0, 0);
+        SetClockSpeedForTest(1);
         AppTest::TearDown();
     }
     void Serve(int port) { InternetRedirectForTest(80, port); }
@@ -181,12 +181,13 @@ TEST_F(FetchTest, HostileServersLeaveTheLocalFileIntact)
         {"endless body", "HTTP/1.1 200 OK\r\n\r\n", End::Endless,
          "File Too Large 12152\nThe server response could not be parsed."},
     };
-    // Long enough for the trickle to beat the silence limit, so that only
+    // 150 ms of silence, 1.2 s for the whole transfer: the trickle's bytes
+    // (two seconds apart on that clock) beat the silence limit, so that only
     // the limit on the whole transfer ends it.
-    InternetTimeoutsForTest(1000, 1500, 3500);
+    SetClockSpeedForTest(100);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptServer server(c.reply, c.end);
+        ScriptServer server(c.reply, c.end, std::chrono::milliseconds(20));
         Serve(server.port);
         g_lastErrorText[0] = L'\0';
         EXPECT_EQ(FetchStandings(nullptr), 0);

@@ -97,7 +97,8 @@ class CrtHandleTest : public TempHomeTest {
 protected:
     void TearDown() override
     {
-        SetFileOperationHookForTest(nullptr);
+        WatchCallsForTest(nullptr);
+        ClearFaultsForTest();
         TempHomeTest::TearDown();
     }
     std::wstring Wide(const std::string& name) { return platform::FromUtf8(home + "/" + name); }
@@ -127,9 +128,8 @@ TEST_F(CrtHandleTest, WholeFileFlushedThenMovedOverTheOldOne)
 {
     WriteFile("data/Standings.dat", "old");
     std::vector<std::string> order;
-    SetFileOperationHookForTest([&](const std::string& operation, const std::wstring& path) {
+    WatchCallsForTest([&](const std::string& operation, const std::wstring& path) {
         order.push_back(operation + " " + platform::ToUtf8(path).substr(home.size()));
-        return 0;
     });
     ASSERT_TRUE(WriteWhole("data/Standings.dat.part", {"new ", std::string(3, '\0'), "text\r\n"}));
     ASSERT_TRUE(MoveFileExW(Wide("data/Standings.dat.part").c_str(), Wide("data/Standings.dat").c_str(),
@@ -175,11 +175,8 @@ TEST_F(CrtHandleTest, FailuresLeaveTheSystemsCode)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.step) + " " + std::to_string(c.error));
-        int writes = 0;
-        SetFileOperationHookForTest([&](const std::string& operation, const std::wstring&) {
-            bool second = operation == "write" && ++writes == 2;  // the first write goes through
-            return operation == c.step && (operation != "write" || second) ? c.error : 0;
-        });
+        ClearFaultsForTest();
+        FailCallForTest(c.step, std::string(c.step) == "write" ? 2 : 1, c.error);  // the first write goes through
         std::filesystem::remove(home + "/file");
         SetLastError(0);
         EXPECT_FALSE(WriteWhole("file", {"abcdefgh", "12345678"}));
@@ -189,15 +186,14 @@ TEST_F(CrtHandleTest, FailuresLeaveTheSystemsCode)
             EXPECT_EQ(ReadFile(home + "/file"), c.left);
         }
     }
-    SetFileOperationHookForTest([](const std::string& operation, const std::wstring&) {
-        return operation == "move" ? EXDEV : 0;
-    });
+    ClearFaultsForTest();
+    FailCallForTest("move", 1, EXDEV);
     WriteFile("old", "old");
     WriteFile("new", "new");
     EXPECT_FALSE(MoveFileExW(Wide("new").c_str(), Wide("old").c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ(GetLastError(), 31u);
     EXPECT_EQ(ReadFile(home + "/old"), "old");
-    SetFileOperationHookForTest(nullptr);
+    ClearFaultsForTest();
 
     // Real failures: a missing folder or file, bad arguments, a stale handle.
     HANDLE missing = CreateFileW(Wide("nodir/file").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);

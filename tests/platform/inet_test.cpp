@@ -59,11 +59,12 @@ struct Request {
 
 class InetTest : public ::testing::Test {
 protected:
-    void SetUp() override { InternetTimeoutsForTest(300, 300); }
+    // Time-outs of 200 ms to connect and 300 ms of silence.
+    void SetUp() override { SetClockSpeedForTest(50); }
     void TearDown() override
     {
         InternetRedirectForTest(-1, -1);
-        InternetTimeoutsForTest(0, 0);
+        SetClockSpeedForTest(1);
     }
 };
 
@@ -167,8 +168,8 @@ TEST_F(InetTest, MisbehavingServers)
 // whole transfer ends it.
 TEST_F(InetTest, TrickleEndsAtTheWholeTransferLimit)
 {
-    InternetTimeoutsForTest(300, 1500, 2500);
-    ScriptServer server("HTTP/1.1 200 OK\r\n\r\nx", End::Trickle);
+    SetClockSpeedForTest(100);  // 150 ms of silence, 1.2 s for the whole
+    ScriptServer server("HTTP/1.1 200 OK\r\n\r\nx", End::Trickle, std::chrono::milliseconds(50));
     Request request(server.port);
     ASSERT_EQ(request.Send(), 0u);
     std::string body;

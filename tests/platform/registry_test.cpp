@@ -3,6 +3,7 @@
 #include "platform/testing.h"
 #include "tests/support/temp_home.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -21,7 +22,7 @@ class RegistryTest : public TempHomeTest {
 protected:
     void TearDown() override
     {
-        RegistryFailWritesForTest(-1);
+        ClearFaultsForTest();
         TempHomeTest::TearDown();
     }
 
@@ -334,7 +335,7 @@ TEST_F(RegistryTest, FailedWriteLeavesOldFileIntact)
             SetText(key, L"OffSet", L"-3");
         RegCloseKey(key);
         const std::string before = ReadFile(RegPath());
-        RegistryFailWritesForTest(0);
+        FailCallForTest("registry write", 1, ENOSPC, Fault::FromThenOn);
         // The failure of the write comes with the flush or the close; what
         // was set goes with it.
         key = Create();
@@ -344,7 +345,7 @@ TEST_F(RegistryTest, FailedWriteLeavesOldFileIntact)
         HKEY other = nullptr;
         EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Other", 0, nullptr, 0, 0, nullptr, &other, nullptr), ERROR_SUCCESS);
         EXPECT_EQ(RegCloseKey(other), ERROR_DISK_FULL);
-        RegistryFailWritesForTest(-1);
+        ClearFaultsForTest();
         EXPECT_EQ(ReadFile(RegPath()), before);
         EXPECT_EQ(FilesBesideRegistry(), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
         EXPECT_EQ(Read(L"OffSet"), L"-3");

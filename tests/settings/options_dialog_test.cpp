@@ -10,6 +10,7 @@
 #include "views/team_view.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -164,7 +165,7 @@ TEST_F(OptionsDialogTest, SaveThatCannotStoreSaysWhy)
         std::wstring reason;
     };
     const Case cases[] = {
-        {"full disk", [] { RegistryFailWritesForTest(0); return true; }, [] { RegistryFailWritesForTest(-1); return true; },
+        {"full disk", [] { FailCallForTest("registry write", 1, ENOSPC, Fault::FromThenOn); return true; }, [] { ClearFaultsForTest(); return true; },
          L"There is not enough space on the disk."},
         {"read-only folder",
          [&] { return std::system(("mount --bind '" + folder + "' '" + folder + "' 2>/dev/null && mount -o remount,ro,bind '" +

@@ -1,5 +1,7 @@
 #include "tests/support/servers.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -52,8 +54,8 @@ int Listener(bool listening, int* port)
     return fd;
 }
 
-ScriptServer::ScriptServer(std::string reply, End end)
-    : listener(Listener(true, &port)), thread([=, this] { Serve(reply, end); })
+ScriptServer::ScriptServer(std::string reply, End end, std::chrono::milliseconds trickle)
+    : listener(Listener(true, &port)), thread([=, this] { Serve(reply, end, trickle); })
 {
 }
 
@@ -77,7 +79,7 @@ bool ClientThere(int client)
 
 }  // namespace
 
-void ScriptServer::Serve(const std::string& reply, End end)
+void ScriptServer::Serve(const std::string& reply, End end, std::chrono::milliseconds trickle)
 {
     int client = -1;
     for (int waited = 0; client < 0 && waited < 10000 && !stop; waited += 100)
@@ -95,10 +97,10 @@ void ScriptServer::Serve(const std::string& reply, End end)
     auto lastByte = std::chrono::steady_clock::now();
     while (end != End::Close && end != End::Reset && !stop && ClientThere(client)) {
         pollfd p{client, static_cast<short>(end == End::Endless ? POLLOUT : POLLIN), 0};
-        poll(&p, 1, 50);
+        poll(&p, 1, static_cast<int>(std::min<long long>(50, trickle.count())));
         if (end == End::Endless && (p.revents & POLLOUT))
             send(client, block.data(), block.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (end == End::Trickle && std::chrono::steady_clock::now() - lastByte >= std::chrono::seconds(1)) {
+        if (end == End::Trickle && std::chrono::steady_clock::now() - lastByte >= trickle) {
             send(client, "y", 1, MSG_NOSIGNAL);
             lastByte = std::chrono::steady_clock::now();
         }

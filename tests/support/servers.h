@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <string>
 #include <thread>
@@ -34,14 +35,14 @@ struct HttpServer {
 int Listener(bool listening, int* port);
 
 // What a scripted server does after its reply: close, reset, hold the
-// connection open in silence, trickle one byte a second, or send an
-// endless stream of bytes.
+// connection open in silence, trickle one byte at a time (a second apart
+// unless the server is told otherwise), or send an endless stream of bytes.
 enum class End { Close, Reset, Hold, Trickle, Endless };
 
 // Accepts one connection, reads the request, writes `reply`, then ends as
 // `end` says, until the client goes or the server is destroyed.
 struct ScriptServer {
-    ScriptServer(std::string reply, End end);
+    ScriptServer(std::string reply, End end, std::chrono::milliseconds trickle = std::chrono::seconds(1));
     ~ScriptServer();
 
     int port = 0;
@@ -50,7 +51,7 @@ struct ScriptServer {
     std::thread thread;
 
 private:
-    void Serve(const std::string& reply, End end);
+    void Serve(const std::string& reply, End end, std::chrono::milliseconds trickle);
 };
 
 // The page a network with a sign-in page answers every request with.

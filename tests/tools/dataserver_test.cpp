@@ -258,7 +258,7 @@ protected:
     void TearDown() override
     {
         InternetRedirectForTest(-1, -1);
-        InternetTimeoutsForTest(0, 0);
+        SetClockSpeedForTest(1);
         EXPECT_EQ(server.Stop(), 0) << "exit status after SIGTERM";
         TempHomeTest::TearDown();
     }
@@ -313,7 +313,7 @@ TEST_F(DataServerTest, ServesOnlyRegularFilesInsideItsFolder)
          }},
         {"a device", [&] { return mknod(name.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }},  // as /dev/null
     };
-    InternetTimeoutsForTest(2000, 2000);
+    SetClockSpeedForTest(7);  // 2 s of silence ends a transfer
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove(name);
@@ -701,12 +701,12 @@ protected:
         }
         ASSERT_NE(port, 0) << "nginx did not start:\n" << ReadFile(prefix + "/error.log");
         InternetRedirectForTest(80, port);
-        InternetTimeoutsForTest(3000, 3000);
+        SetClockSpeedForTest(5);  // 3 s of silence ends a transfer
     }
     void TearDown() override
     {
         InternetRedirectForTest(-1, -1);
-        InternetTimeoutsForTest(0, 0);
+        SetClockSpeedForTest(1);
         if (pid > 0) {
             kill(pid, SIGQUIT);  // a graceful stop
             EXPECT_EQ(WaitForExit(pid, 10000), 0);
