@@ -37,8 +37,7 @@ protected:
     std::vector<int> Box(const std::string& title)
     {
         int box[4] = {};
-        for (int i = 0; i < 100 && !desktop.Geometry(title, box); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        PollUntil([&] { return desktop.Geometry(title, box); }, 5000);
         return {box[0], box[1], box[2], box[3]};
     }
 

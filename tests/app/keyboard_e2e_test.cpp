@@ -38,17 +38,14 @@ protected:
     static QJsonObject DumpUntil(const std::string& caption, const std::function<bool(const QJsonObject&)>& holds)
     {
         QJsonObject window;
-        for (int i = 0; i < 100; ++i) {
+        PollUntil([&] {
             window = DumpWindow(caption, caption == "Corvale" ? "dialog" : "");
-            if (!window.isEmpty() && holds(window))
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+            return !window.isEmpty() && holds(window);
+        }, 5000);
         return window;
     }
     static int Selection(const QJsonObject& window, int id) { return ControlOf(window, id)["selection"].toInt(); }
     static bool Focused(const QJsonObject& window, int id) { return ControlOf(window, id)["focused"].toBool(); }
-    std::string Registry() { return ReadFile(configDir + "/corvale/registry.reg"); }
 
     pid_t pid = 0;
 };
@@ -103,8 +100,7 @@ TEST_F(KeyboardSession, EverythingWithoutAMouse)
     // Download: its result, a message box or fresh pages, read and closed by the keyboard.
     Keys("Corvale", "Alt+F, Return");
     ASSERT_TRUE(WaitForWindow("RVL Download", "dialog", 5000));
-    for (int i = 0; i < 300 && CountWindows("RVL Download") > 0 && CountWindows("Corvale", "messagebox") == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    PollUntil([] { return CountWindows("RVL Download") == 0 || CountWindows("Corvale", "messagebox") > 0; }, 15000);
     if (CountWindows("Corvale", "messagebox") > 0) {
         QJsonObject message = DumpWindow("Corvale", "messagebox");
         EXPECT_FALSE(message["text"].toString().isEmpty());

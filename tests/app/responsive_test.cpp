@@ -87,7 +87,6 @@ protected:
         InternetRedirectForTest(-1, -1);
         AppTest::TearDown();
     }
-    std::string Registry() { return ReadFile(configDir + "/corvale/registry.reg"); }
 
     std::vector<std::wstring> messages;
 };

@@ -29,12 +29,7 @@ bool PortAccepts(int port)
 
 bool ProcessGone(pid_t pid)
 {
-    for (int i = 0; i < 100; ++i) {
-        if (kill(pid, 0) != 0)
-            return true;
-        usleep(50 * 1000);
-    }
-    return false;
+    return PollUntil([pid] { return kill(pid, 0) != 0; }, 5000);
 }
 
 class SessionEndToEnd : public TempHomeTest {
@@ -77,7 +72,6 @@ protected:
         return RowsOf(window, id).at(row).toArray().at(column).toString().toStdString();
     }
     static std::string Text(const QJsonObject& window, int id) { return ControlOf(window, id)["text"].toString().toStdString(); }
-    std::string Registry() { return ReadFile(configDir + "/corvale/registry.reg"); }
 
     std::string installDir;
     pid_t pid = 0;
@@ -132,12 +126,10 @@ TEST_F(SessionEndToEnd, AUsersWholeSession)
     Command("Corvale", 40011);
     ASSERT_TRUE(WaitForWindow("RVL Calendar", "dialog", 5000));
     Command("RVL Calendar", 2);
-    for (int i = 0; i < 50 && DumpWindow("RVL Calendar")["visible"].toBool(); ++i)
-        usleep(50 * 1000);
+    PollUntil([] { return !DumpWindow("RVL Calendar")["visible"].toBool(); }, 2500);
     EXPECT_FALSE(DumpWindow("RVL Calendar")["visible"].toBool());
     Command("Corvale", 40011);
-    for (int i = 0; i < 50 && !DumpWindow("RVL Calendar")["visible"].toBool(); ++i)
-        usleep(50 * 1000);
+    PollUntil([] { return DumpWindow("RVL Calendar")["visible"].toBool(); }, 2500);
     EXPECT_TRUE(DumpWindow("RVL Calendar")["visible"].toBool());
     EXPECT_EQ(CountWindows("RVL Calendar"), 1);
     Command("RVL Calendar", 2);
@@ -173,11 +165,7 @@ TEST_F(SessionEndToEnd, DownloadFromTheDataServer)
 {
     const std::string snapshot = SourcePath("tests/fixtures/season-2003-week9");
     server = StartBinary("corvale-dataserver", {"--root", snapshot});
-    bool listening = false;
-    for (int i = 0; i < 100 && !listening && IsRunning(server); ++i) {
-        usleep(50 * 1000);
-        listening = PortAccepts(80) && IsRunning(server);
-    }
+    bool listening = PollUntil([this] { return !IsRunning(server) || PortAccepts(80); }, 5000) && IsRunning(server);
     if (!listening)
         GTEST_SKIP() << "the data server cannot listen on 127.0.0.1:80 here (port 80 needs root or "
                         "CAP_NET_BIND_SERVICE, or another server holds it)";
@@ -192,8 +180,7 @@ TEST_F(SessionEndToEnd, DownloadFromTheDataServer)
     // The download window can come and go between two looks when the machine
     // is loaded, so the download is waited for by its result: the standings
     // of the snapshot, then no download window.
-    for (int i = 0; i < 300 && Cell(DumpWindow("Corvale", "dialog"), 1005, 1, 1) != "7"; ++i)
-        usleep(50 * 1000);
+    PollUntil([] { return Cell(DumpWindow("Corvale", "dialog"), 1005, 1, 1) == "7"; }, 15000);
     ASSERT_TRUE(WaitForNoWindow("RVL Download", 15000));
     const QJsonObject downloaded = DumpWhenLoaded();
     EXPECT_EQ(Cell(downloaded, 1005, 1, 1), "7");  // New England after week 9
@@ -228,13 +215,7 @@ TEST_F(SessionEndToEnd, DamagedSettingsStartAndBehave)
 {
     pid_t installer = StartBinary("corvale-install", {SourcePath("season/2003"), installDir});
     ASSERT_EQ(WaitForExit(installer, 10000), 0);
-    HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
-    DWORD team = 99, index = static_cast<DWORD>(-5);
-    RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"abc"), 4 * sizeof(WCHAR));
-    RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&team), 4);
-    RegSetValueExW(key, L"Index", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&index), 4);
-    RegCloseKey(key);
+    StoreSettings(L"abc", 99, -5);
 
     pid = StartBinary("corvale");
     ASSERT_TRUE(WaitForWindow("Corvale", "dialog", 10000));

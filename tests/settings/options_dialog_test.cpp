@@ -25,7 +25,6 @@ protected:
         InstallSeason("season/2003");
     }
 
-    std::string Registry() { return ReadFile(configDir + "/corvale/registry.reg"); }
 
     // Opens Options, chooses the zone (and team when >= 0), presses `button`.
     static void ChooseAndPress(HWND window, int zone, int team, WORD button)

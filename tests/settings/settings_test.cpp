@@ -88,7 +88,7 @@ TEST_F(SettingsTest, SaveIsReadBackByTheNextProcess)
     g_timeZoneIndex = 5;
     g_favouriteTeam = 21;
     SaveSettings();
-    std::string file = ReadFile(configDir + "/corvale/registry.reg");
+    std::string file = Registry();
     EXPECT_NE(file.find("\"OffSet\"=\"-2\""), std::string::npos) << file;
     EXPECT_LT(file.find("\"OffSet\""), file.find("\"Index\""));  // written OffSet, Index, Team
     EXPECT_LT(file.find("\"Index\""), file.find("\"Team\""));

@@ -35,6 +35,17 @@ pid_t StartBinary(const std::string& name, const std::vector<std::string>& args,
     return pid;
 }
 
+bool PollUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
 int WaitForExit(pid_t pid, int timeoutMs)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -108,24 +119,12 @@ static int CountMatching(const std::string& caption, const std::string& kind)
 
 bool WaitForWindow(const std::string& caption, const std::string& kind, int timeoutMs)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (CountMatching(caption, kind) > 0)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return PollUntil([&] { return CountMatching(caption, kind) > 0; }, timeoutMs);
 }
 
 bool WaitForNoWindow(const std::string& caption, int timeoutMs)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (CountMatching(caption, "") == 0)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return PollUntil([&] { return CountMatching(caption, "") == 0; }, timeoutMs);
 }
 
 int CountWindows(const std::string& caption, const std::string& kind)
@@ -153,12 +152,7 @@ QJsonObject DumpWindow(const std::string& caption, const std::string& kind)
 QJsonObject DumpWhenLoaded()
 {
     QJsonObject window;
-    for (int i = 0; i < 100; ++i) {
-        window = DumpWindow("Corvale", "dialog");
-        if (window["cursor"].toString() == "none")
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    PollUntil([&] { return (window = DumpWindow("Corvale", "dialog"))["cursor"].toString() == "none"; }, 5000);
     return window;
 }
 
@@ -184,15 +178,15 @@ void SetInstallDirectory(const std::wstring& directory)
     RegCloseKey(key);
 }
 
-void StoreSettings(const std::wstring& offset, int team, int zone)
+void StoreSettings(const std::wstring& offset, int team, std::optional<int> zone)
 {
     HKEY key = nullptr;
     RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Tamrock\\Ravelock", 0, nullptr, 0, 0, nullptr, &key, nullptr);
     RegSetValueExW(key, L"OffSet", 0, REG_SZ, reinterpret_cast<const BYTE*>(offset.c_str()),
                    static_cast<DWORD>((offset.size() + 1) * sizeof(WCHAR)));
-    DWORD numbers[2] = {static_cast<DWORD>(team), static_cast<DWORD>(zone)};
+    DWORD numbers[2] = {static_cast<DWORD>(team), static_cast<DWORD>(zone.value_or(0))};
     RegSetValueExW(key, L"Team", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&numbers[0]), 4);
-    if (zone >= 0)
+    if (zone)
         RegSetValueExW(key, L"Index", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&numbers[1]), 4);
     RegCloseKey(key);
 }

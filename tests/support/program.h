@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -16,6 +18,11 @@
 // writes a byte for each.
 pid_t StartBinary(const std::string& name, const std::vector<std::string>& args = {}, const std::string& errorFile = "",
                   int gate = -1);
+
+// Checks `done` every 50 ms until it holds or `timeoutMs` passes; returns
+// `done()`. (Inside the test's own event loop, WaitUntil of app_harness.h
+// keeps the loop running meanwhile.)
+bool PollUntil(const std::function<bool()>& done, int timeoutMs);
 
 // Waits for the process to end; its exit status, or -1 when it is still
 // running after `timeoutMs` (it is then killed).
@@ -66,5 +73,5 @@ QJsonArray RowsOf(const QJsonObject& window, int id);
 void SetInstallDirectory(const std::wstring& directory);
 
 // Stores the settings a start reads: the offset text, the favourite team
-// and, when not negative, the time zone index.
-void StoreSettings(const std::wstring& offset, int team, int zone = -1);
+// and, when given, the time zone index.
+void StoreSettings(const std::wstring& offset, int team, std::optional<int> zone = std::nullopt);

@@ -49,6 +49,11 @@ std::string TempHomeTest::ReadFile(const std::string& path)
     return text.str();
 }
 
+std::string TempHomeTest::Registry() const
+{
+    return ReadFile(configDir + "/corvale/registry.reg");
+}
+
 std::string SourcePath(const std::string& relative)
 {
     return std::string(CORVALE_SOURCE_DIR) + "/" + relative;

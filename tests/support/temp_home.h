@@ -13,6 +13,8 @@ protected:
     // Writes `content` to `name` under the home and returns the full path.
     std::string WriteFile(const std::string& name, const std::string& content);
     static std::string ReadFile(const std::string& path);
+    // The registry file's text as it is on disk ("" when there is none).
+    std::string Registry() const;
 
     std::string home;        // the temporary home directory
     std::string configDir;   // $XDG_CONFIG_HOME

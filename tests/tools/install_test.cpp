@@ -41,12 +41,7 @@ std::string ExecutableOf(int pid)
 // Waits until `count` windows have this caption; false on time-out.
 bool WaitForCount(const std::string& caption, int count)
 {
-    for (int tries = 0; tries < 200; tries++) {
-        if (CountWindows(caption) == count)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return PollUntil([&] { return CountWindows(caption) == count; }, 10000);
 }
 
 // The pid `winspy list` shows for the window with this caption, or 0.
@@ -74,7 +69,7 @@ protected:
     // True when the registry file records `directory` as Install.
     bool RegistryInstallIs(const std::string& directory)
     {
-        std::string registry = ReadFile(configDir + "/corvale/registry.reg");
+        std::string registry = Registry();
         size_t at = registry.find("\"Install\"=\"" + directory + "\"");
         return at != std::string::npos && registry.find("\"Install\"=", at + 1) == std::string::npos;
     }
