@@ -1,5 +1,8 @@
 // Text drawn onto a control: fonts, colours, background mode. What a paint
-// draws is kept on the control and drawn again whenever it repaints.
+// draws is kept on the control and drawn again whenever it repaints. Also
+// the fonts the dialogs use, read early on a thread of their own.
+//
+// Divisions: fonts, painted texts, the paint calls.
 
 #include "platform/internal.h"
 

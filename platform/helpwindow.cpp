@@ -1,3 +1,7 @@
+// The help viewer's window: a text browser in a top-level window of kind
+// "help", closed by its close button, Escape or another process's
+// DestroyWindow.
+
 #include "platform/helpwindow.h"
 
 #include "platform/internal.h"

@@ -1,9 +1,10 @@
 // The handheld operating system as the program sees it.
 //
-// Divisions, in order: Types, Errors, Runtime library, Files, Locale, Registry,
-// Resources, Windows and messages, Dialogs, Message boxes, Window search,
-// Cursors and timers, Common controls, Shell, Painting, Processes, Internet,
-// Entry.
+// Divisions, in order: Types, Errors, Runtime library, Files, Locale,
+// Registry, Resources, Windows and messages, Dialogs, Message boxes, Window
+// search, Common controls (with the entry point), Geometry, Cursors and
+// timers, Notifications, list view, tab control, combo box and list box,
+// static controls and buttons, Shell, Painting, Internet, Processes.
 //
 // Program code includes this header and the C++ standard library, nothing
 // else. Texts are wide (wchar_t); 8-bit data is widened through

@@ -2,7 +2,11 @@
 // user's configuration directory. Every call reads the file afresh. What is
 // set through an open key is seen at once by this process and reaches the
 // disk together, when the key is closed or flushed: one locked
-// read-modify-write that replaces the file atomically.
+// read-modify-write that replaces the file atomically. The text model is
+// regtext.cpp's.
+//
+// Divisions: open keys and changes not yet stored, the store (the file,
+// its lock, its temporary files), the handle calls.
 #include "platform/files.h"
 #include "platform/regtext.h"
 #include "platform/platform.h"
@@ -30,6 +34,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+// Open keys and changes not yet stored
 
 // An open key: its full path, root included.
 struct RegistryKey {
@@ -65,6 +71,8 @@ struct Descriptor {
     Descriptor& operator=(const Descriptor&) = delete;
     int fd;
 };
+
+// The store
 
 // $XDG_CONFIG_HOME/corvale, else $HOME/.config/corvale; empty when neither is
 // an absolute path.
@@ -370,6 +378,8 @@ std::string DataToReturn(const Value& value)
 }
 
 }  // namespace
+
+// The handle calls
 
 LONG RegOpenKeyExW(HKEY root, LPCWSTR subKey, DWORD, DWORD, HKEY* result)
 {

@@ -1,3 +1,5 @@
+// Text conversions: wide text to UTF-8 and back, and Windows-1252 bytes.
+
 #include "platform/text.h"
 
 #include <QString>

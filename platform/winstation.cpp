@@ -3,7 +3,8 @@
 // answer there at once, the rest handed to the GUI thread), starting it,
 // the client that reaches other processes, and the claims on captions.
 //
-// Divisions: directory, server thread, starting, client, claims.
+// Divisions: private folders and connections, server thread, starting
+// (where the station lives, saying so, listening), client, claims.
 
 #include "platform/winstation.h"
 
@@ -46,7 +47,7 @@ constexpr int kReplyMs = 2000;     // for a reply to be taken
 constexpr int kAnnounceMs = 500;   // for a peer to take an announcement
 constexpr size_t kMaxClients = 32; // connections read at once
 
-// Directory
+// Private folders and connections
 
 bool MakePrivateDirectory(const std::string& path)
 {
@@ -306,6 +307,8 @@ void Wake()
     char byte = 1;
     (void)!write(g_wakeFds[1], &byte, 1);
 }
+
+// Starting
 
 // A folder under the user's home that only the user can have made:
 // ~/.cache/corvale/station-HOST ($XDG_CACHE_HOME when set), the host named
