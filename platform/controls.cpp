@@ -7,11 +7,9 @@
 
 #include "platform/internal.h"
 
-#include <QCalendarWidget>
 #include <QComboBox>
 #include <QEvent>
 #include <QLabel>
-#include <QLocale>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -142,9 +140,11 @@ QWidget* CreateTabControl(WindowObject* control, QWidget* parent)
 
 // A group box as the handheld draws it: a thin frame whose top line its
 // title interrupts, on the window's white.
-class GroupBoxWidget : public QWidget {
+// A label to the screen reader, so that the pickers in it are labelled by
+// its title.
+class GroupBoxWidget : public QLabel {
 public:
-    GroupBoxWidget(WindowObject* control, QWidget* parent) : QWidget(parent), m_control(control) {}
+    GroupBoxWidget(WindowObject* control, QWidget* parent) : QLabel(parent), m_control(control) {}
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -180,37 +180,6 @@ QWidget* CreateButton(WindowObject* control, QWidget* parent)
     return button;
 }
 
-// The month calendar of a US handheld, whatever the desktop's locale: weeks
-// start on Sunday, the day names read S M T W T F S, and today is framed.
-class MonthCalendar : public QCalendarWidget {
-public:
-    explicit MonthCalendar(QWidget* parent) : QCalendarWidget(parent)
-    {
-        setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-        setFirstDayOfWeek(Qt::Sunday);
-        setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-        setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
-        // The view keeps its selected cell where it was before the week
-        // turned to begin on Sunday: select today again.
-        setSelectedDate(QDate::currentDate().addDays(1));
-        setSelectedDate(QDate::currentDate());
-    }
-
-protected:
-    void paintCell(QPainter* painter, const QRect& rect, QDate date) const override
-    {
-        QCalendarWidget::paintCell(painter, rect, date);
-        if (date != QDate::currentDate())
-            return;
-        painter->save();
-        painter->setRenderHint(QPainter::Antialiasing, false);
-        painter->setPen(QPen(kTodayMark, kScale));
-        painter->setBrush(Qt::NoBrush);
-        painter->drawRect(rect.adjusted(kScale, kScale, -kScale, -kScale));
-        painter->restore();
-    }
-};
-
 QWidget* CreateStatic(WindowObject* control, QWidget* parent)
 {
     auto* label = new StaticWidget(control, parent);
@@ -240,7 +209,7 @@ QWidget* CreateControlWidget(WindowObject* control, QWidget* parent)
     if (IsClass(control, L"LISTBOX"))
         return new QListWidget(parent);
     if (IsClass(control, L"SysMonthCal32"))
-        return new MonthCalendar(parent);
+        return CreateMonthCalendar(parent);
     if (IsClass(control, L"STATIC"))
         return CreateStatic(control, parent);
     return new QWidget(parent);

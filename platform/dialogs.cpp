@@ -53,7 +53,9 @@ class DialogFrame : public QWidget {
 public:
     explicit DialogFrame(WindowObject* window) : m_window(window)
     {
+        setObjectName(kWindowName);
         window->client = new ClientArea(window, this);
+        window->client->setObjectName(kClientAreaName);
     }
 
 protected:

@@ -13,6 +13,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,7 @@ struct ControlData {
     std::vector<LPARAM> itemData;                // combo box item data
     int selection = -1;                          // combo box entry or current tab
     std::vector<PaintedText> painted;            // texts drawn on it through gdi
+    std::map<int, WindowObject*> rowLabels;      // list view: the picture last put over each blank row
 };
 
 struct WindowObject {
@@ -182,16 +184,30 @@ void NotifyParent(WindowObject* control, UINT code);
 void CommandParent(WindowObject* control, int code);
 void SelectByUser(WindowObject* control, int index);
 
+// calendar.cpp: the month calendar's widget.
+QWidget* CreateMonthCalendar(QWidget* parent);
+
 // listview.cpp: the report list view.
 QWidget* CreateListView(WindowObject* control, QWidget* parent);
 LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM lParam);
 int ListTopRow(WindowObject* control);
 void ScrollListTo(WindowObject* control, int row);
+// A picture moved over the lists of its dialog labels the blank row it lies on.
+void NoteRowLabel(WindowObject* picture);
 
 // accessible.cpp: gives a control the accessible name a screen reader says
 // for it; again when what it is named after changes (a picker's label
-// shows with it).
+// shows with it: ShownOrHidden). StartAccessibility gives the windows their
+// roles and a dialog's client area only its shown controls; the widgets it
+// knows by these object names. RowLabelWords: what a picture over a blank
+// list row names that row.
 void NameControl(WindowObject* control);
+void ShownOrHidden(WindowObject* control);
+void StartAccessibility();
+QString RowLabelWords(const WindowObject* picture);
+inline const char kWindowName[] = "corvale_window";
+inline const char kClientAreaName[] = "corvale_client";
+inline const char kFocusMarkName[] = "corvale_focus_mark";
 
 // keyboard.cpp: page, menu and help keys and the focus mark, for every
 // window of the process (started once with the windowing); the mark

@@ -136,6 +136,7 @@ class FocusMark : public QWidget {
 public:
     explicit FocusMark(QWidget* area) : QWidget(area)
     {
+        setObjectName(kFocusMarkName);  // no control: a screen reader is not shown it
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setFocusPolicy(Qt::NoFocus);
         hide();

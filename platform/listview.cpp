@@ -51,7 +51,19 @@ public:
         }
         if (role == Qt::TextAlignmentRole)
             return static_cast<int>(Alignment(index.column()) | Qt::AlignVCenter);
+        // A blank row under a picture (a division's header) is read as the
+        // picture's words.
+        if (role == Qt::AccessibleTextRole && index.column() == 0 && BlankRow(index.row())) {
+            auto label = m_data->rowLabels.find(index.row());
+            return label != m_data->rowLabels.end() ? RowLabelWords(label->second) : QString();
+        }
         return {};
+    }
+
+    bool BlankRow(int row) const
+    {
+        const auto& cells = m_data->rows[static_cast<size_t>(row)];
+        return std::all_of(cells.begin(), cells.end(), [](const std::wstring& cell) { return cell.empty(); });
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
@@ -199,11 +211,38 @@ protected:
             if (event->key() == entry.key && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
                 PublishColumns();
                 doItemsLayout();  // the range follows rows added since the last paint
+                int top = rowAt(0);
                 verticalScrollBar()->triggerAction(entry.action);
+                MoveCurrentRow(event->key(), std::max(rowAt(0), 0) - std::max(top, 0));
                 return;
             }
         }
         QTableView::keyPressEvent(event);
+    }
+
+    // The row at the keyboard's position becomes the current one, so that a
+    // screen reader says it: it moves as the key moves (Home and End to the
+    // ends, the page keys by the rows scrolled), and stays in view. The
+    // program is told nothing: it sets and reads no selection of a list.
+    void MoveCurrentRow(int key, int scrolled)
+    {
+        const int rows = m_model->rowCount(QModelIndex());
+        if (rows == 0)
+            return;
+        int row = currentIndex().isValid() ? currentIndex().row() : std::max(rowAt(0), 0) - (key == Qt::Key_Down ? 1 : 0);
+        if (key == Qt::Key_Home)
+            row = 0;
+        else if (key == Qt::Key_End)
+            row = rows - 1;
+        else if (key == Qt::Key_Up || key == Qt::Key_Down)
+            row += key == Qt::Key_Down ? 1 : -1;
+        else
+            row += scrolled;
+        row = std::clamp(row, 0, rows - 1);
+        int first = std::max(rowAt(0), 0), last = rowAt(viewport()->height() - 1);
+        if (last >= 0)
+            row = std::clamp(row, first, last);
+        selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 
 private:
@@ -249,6 +288,7 @@ QWidget* CreateListView(WindowObject* control, QWidget* parent)
     view->setFocusPolicy(Qt::StrongFocus);
     view->setTabKeyNavigation(false);
     view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    view->setAutoScroll(false);  // the keys scroll it, not the current row
     view->setFrameShape((control->style & WS_BORDER) ? QFrame::Box : QFrame::NoFrame);
     view->setLineWidth(kScale / 2);
     QObject::connect(view->verticalScrollBar(), &QScrollBar::valueChanged, view, [control] { NotifyParent(control, LVN_ENDSCROLL); });
@@ -272,7 +312,10 @@ LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPAR
     case LVM_GETITEMCOUNT:
         return rowCount;
     case LVM_DELETEALLITEMS:
-        model->Reset([&data] { data.rows.clear(); });
+        model->Reset([&data] {
+            data.rows.clear();
+            data.rowLabels.clear();
+        });
         return TRUE;
     case LVM_INSERTCOLUMNW: {
         const auto* column = reinterpret_cast<const LVCOLUMNW*>(lParam);
@@ -370,6 +413,22 @@ void ScrollListTo(WindowObject* control, int row)
     view->PublishColumns();
     view->doItemsLayout();  // the scroll range follows rows added since the last paint
     view->verticalScrollBar()->setValue(std::clamp(row, 0, view->verticalScrollBar()->maximum()));
+}
+
+void NoteRowLabel(WindowObject* picture)
+{
+    int kind = picture->style & 0x1F;
+    if (!IsClass(picture, L"STATIC") || (kind != SS_BITMAP && kind != SS_ICON) || !picture->parent)
+        return;
+    const QPoint middle = picture->widget->geometry().center();
+    for (WindowObject* list : picture->parent->children) {
+        ListView* view = ListViewOf(list);
+        if (!view || !view->geometry().contains(middle))
+            continue;
+        int row = view->rowAt(view->viewport()->mapFrom(view->parentWidget(), middle).y());
+        if (row >= 0 && view->Model()->BlankRow(row))
+            list->data.rowLabels[row] = picture;
+    }
 }
 
 }  // namespace platform

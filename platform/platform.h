@@ -214,6 +214,18 @@ struct RESOURCETABLE {
     int count;                     // number of entries
 };
 
+// The words of a picture, each at its place (RT_RCDATA under the picture's
+// ID): a screen reader's heading for the figures standing under it.
+struct PICTUREWORD {
+    short x;       // the word's middle, in pixels from the picture's left
+    LPCWSTR word;  // the word
+};
+
+struct PICTUREWORDS {
+    int count;                  // number of words
+    const PICTUREWORD* words;   // left to right
+};
+
 // The program's resources, compiled into it as a resource script would be.
 extern const RESOURCETABLE g_moduleResources;
 

@@ -62,6 +62,7 @@ void RegisterWindow(WindowObject* window)
 
 void RegisterTopLevel(WindowObject* window)
 {
+    StartAccessibility();
     StationClaim(window->text, nullptr);  // released once other processes can see it
     RegisterWindow(window);
     g_topLevel.push_back(window);
@@ -255,10 +256,10 @@ BOOL ShowWindow(HWND window, int command)
             window->widget->showNormal();
         }
     }
-    if (window->kind == WindowKind::Control)
+    if (window->kind == WindowKind::Control) {
         RefitFocusMark(window);
-    if (command != SW_HIDE && window->className == L"COMBOBOX")
-        NameControl(window);
+        ShownOrHidden(window);
+    }
     return wasVisible;
 }
 
@@ -397,8 +398,10 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
         if (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST)
             widget->raise();
     }
-    if (window->kind == WindowKind::Control)
+    if (window->kind == WindowKind::Control) {
         RefitFocusMark(window);
+        NoteRowLabel(window);
+    }
     if (flags & SWP_SHOWWINDOW)
         ShowWindow(window, SW_SHOWNORMAL);
     if (flags & SWP_HIDEWINDOW)

@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   dpkg-dev file lintian man-db appstream
   xvfb openbox xdotool x11-utils
+  python3-pyatspi at-spi2-core dbus-x11
   nginx
 )
 if [ "${1:-}" = bench ]; then

@@ -121,6 +121,11 @@ const WCHAR kFileString[] = L"File";
 const WCHAR kToolsString[] = L"Tools";
 const WCHAR kHelpString[] = L"Help";
 
+// The record bar's headings, each over the middle of the figures it heads,
+// for screen readers to label those figures.
+const PICTUREWORD kRecordHeadings[] = {{15, L"W"}, {38, L"L"}, {60, L"T"}, {81, L"Pct"}, {141, L"Home"}, {188, L"Road"}};
+const PICTUREWORDS kRecordBarWords = {6, kRecordHeadings};
+
 // The words each picture shows, under the picture's own ID, for screen readers.
 #define PICTURE_WORDS(id, words) {RT_STRING, id, words, sizeof(words)}
 
@@ -150,6 +155,7 @@ const RESOURCEENTRY kEntries[] = {
     PICTURE_WORDS(IDB_CHOOSE_WEEK, L"Choose Week"),
     PICTURE_WORDS(IDB_CHOOSE_TEAM, L"Choose Team"),
     PICTURE_WORDS(IDB_RECORD_BAR, L"W L T Pct Home Road"),
+    {RT_RCDATA, IDB_RECORD_BAR, &kRecordBarWords, sizeof kRecordBarWords},
     PICTURE_WORDS(IDB_PRODUCT_NAME, L"Corvale"),
     PICTURE_WORDS(IDB_SEASON_PICTURE, L"A football on the field"),
     PICTURE_WORDS(IDB_PLEASE_WAIT, L"Please wait..."),

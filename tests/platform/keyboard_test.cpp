@@ -156,8 +156,12 @@ TEST_F(KeyboardTest, EveryReachableControlHasAnAccessibleName)
         ASSERT_TRUE(InspectForTest(window, "select", {"1001", "2"}));
         EXPECT_EQ(Name(GetDlgItem(window, IDC_WEEK_PICKER)), "Week 1");
         EXPECT_EQ(LabelledBy(GetDlgItem(window, IDC_WEEK_PICKER)), "Choose Week");
-        // A label says its text; the standings title what is painted on it.
-        EXPECT_EQ(Name(GetDlgItem(window, IDC_TOTAL_LOSSES)), "12");  // Arizona's 4-12
+        // A figure says its heading on the record bar and its text; the
+        // standings title what is painted on it.
+        EXPECT_EQ(Name(GetDlgItem(window, IDC_TOTAL_LOSSES)), "L 12");  // Arizona's 4-12
+        EXPECT_EQ(Name(GetDlgItem(window, IDC_PERCENTAGE)), "Pct .250");
+        EXPECT_EQ(Name(GetDlgItem(window, IDC_HOME_TIES)), "Home 0");
+        EXPECT_EQ(Name(GetDlgItem(window, IDC_ROAD_WINS)), "Road 0");
         ASSERT_TRUE(InspectForTest(window, "select", {"1001", "0"}));
         UpdateWindow(window);
         EXPECT_EQ(Name(GetDlgItem(window, IDC_STANDINGS_TITLE)), "2003 NFL Standings");
@@ -170,6 +174,9 @@ TEST_F(KeyboardTest, EveryReachableControlHasAnAccessibleName)
         };
         RunInsideDialog(window, IDM_OPTIONS, L"RVL Options", [&](HWND dialog) {
             record(dialog);
+            // Each picker is labelled by the group box around it.
+            EXPECT_EQ(LabelledBy(GetDlgItem(dialog, IDC_FAVOURITE_PICKER)), "Favorite Team");
+            EXPECT_EQ(LabelledBy(GetDlgItem(dialog, IDC_ZONE_PICKER)), "Time Zone");
             SendMessageW(dialog, WM_COMMAND, IDOK, 0);
         });
         EXPECT_EQ(dialogs[L"RVL Options"],

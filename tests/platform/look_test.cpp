@@ -8,7 +8,7 @@
 #include "tests/support/app_harness.h"
 
 #include <QAbstractItemModel>
-#include <QCalendarWidget>
+#include <QDate>
 #include <QImage>
 #include <QLocale>
 #include <QTableView>
@@ -182,14 +182,18 @@ TEST_F(LookTest, TheCalendarIsAUsOneWhateverTheLocale)
     ASSERT_EQ(QLocale().firstDayOfWeek(), Qt::Monday);
     RunMainWindow([](HWND window) {
         RunInsideDialog(window, IDM_CALENDAR, L"RVL Calendar", [](HWND dialog) {
-            auto* calendar = static_cast<QCalendarWidget*>(GetDlgItem(dialog, IDC_MONTH_CALENDAR)->widget);
-            EXPECT_EQ(calendar->firstDayOfWeek(), Qt::Sunday);
-            QAbstractItemModel* days = calendar->findChild<QTableView*>()->model();
-            QString names;
-            for (int column = 0; column < days->columnCount(); ++column)
-                names += days->index(0, column).data().toString();
-            EXPECT_EQ(names.toStdString(), "SMTWTFS");
-            EXPECT_EQ(calendar->selectedDate(), QDate::currentDate());
+            auto* days = GetDlgItem(dialog, IDC_MONTH_CALENDAR)->widget->findChild<QTableView*>();
+            ASSERT_NE(days, nullptr);
+            QAbstractItemModel* model = days->model();
+            QString letters, names;
+            for (int column = 0; column < model->columnCount(); ++column) {
+                letters += model->headerData(column, Qt::Horizontal).toString();
+                names += model->headerData(column, Qt::Horizontal, Qt::AccessibleTextRole).toString() + " ";
+            }
+            EXPECT_EQ(letters.toStdString(), "SMTWTFS");
+            EXPECT_EQ(names.toStdString(), "Sunday Monday Tuesday Wednesday Thursday Friday Saturday ");
+            EXPECT_EQ(days->currentIndex().data(Qt::UserRole).toDate(), QDate::currentDate());
+            EXPECT_EQ(model->index(0, 0).data(Qt::UserRole).toDate().dayOfWeek(), Qt::Sunday);
             QImage shot = Shot(dialog);
             int marks = 0;
             for (int y = 0; y < shot.height(); ++y)

@@ -1,0 +1,194 @@
+// What a screen reader hears: the real program on a real desktop (Xvfb and
+// openbox) with a D-Bus session, its windows read through the desktop's
+// accessibility bus by pyatspi (tests/app/atspi_reader.py), as Orca reads
+// them.
+
+#include "tests/support/desktop.h"
+#include "tests/support/program.h"
+#include "tests/support/temp_home.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <regex>
+
+namespace {
+
+const std::string kReader = SourcePath("tests/app/atspi_reader.py");
+
+class AccessibilityEndToEnd : public TempHomeTest {
+protected:
+    void SetUp() override
+    {
+        TempHomeTest::SetUp();
+        std::string why;
+        if (!desktop.Start(why))
+            GTEST_SKIP() << why;
+        if (RunShell("/usr/bin/python3 -c 'import pyatspi' 2>/dev/null && command -v dbus-launch").status != 0)
+            GTEST_SKIP() << "python3-pyatspi and dbus-launch are needed (scripts/setup.sh installs them)";
+        // A session bus of the test's own; the accessibility bus starts on it when first asked.
+        std::string session = RunShell("dbus-launch --sh-syntax").output;
+        std::smatch found;
+        ASSERT_TRUE(std::regex_search(session, found, std::regex("DBUS_SESSION_BUS_ADDRESS='([^']*)'")));
+        setenv("DBUS_SESSION_BUS_ADDRESS", found[1].str().c_str(), 1);
+        ASSERT_TRUE(std::regex_search(session, found, std::regex("DBUS_SESSION_BUS_PID=([0-9]+)")));
+        bus = std::stoi(found[1].str());
+        setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
+        ASSERT_EQ(WaitForExit(StartBinary("corvale-install", {SourcePath("season/2003"), home + "/install"}), 10000), 0);
+        Start();
+    }
+    void TearDown() override
+    {
+        if (pid > 0 && IsRunning(pid)) {
+            Winspy({"close", "Corvale"});
+            WaitForExit(pid, 5000);
+        }
+        if (bus > 0)
+            kill(bus, SIGTERM);
+        unsetenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON");
+        TempHomeTest::TearDown();
+    }
+    void Start()
+    {
+        pid = StartBinary("corvale");
+        ASSERT_TRUE(WaitForWindow("Corvale", "", 10000));
+        DumpWhenLoaded();
+    }
+    // The last line the reader printed, parsed.
+    static QJsonObject Read(const std::string& arguments)
+    {
+        std::string output = RunShell("timeout 60 /usr/bin/python3 " + ShellQuote(kReader) + " " + arguments + " 2>/dev/null").output;
+        size_t start = output.rfind("\n{");
+        return QJsonDocument::fromJson(QByteArray::fromStdString(output.substr(start == std::string::npos ? 0 : start + 1))).object();
+    }
+    // The window of this name as the reader sees it.
+    static QJsonObject Window(const std::string& name)
+    {
+        QJsonObject found;
+        PollUntil([&] {
+            for (const QJsonValue& window : Read("tree")["windows"].toArray())
+                if (window["name"].toString().toStdString() == name)
+                    found = window.toObject();
+            return !found.isEmpty();
+        }, 10000);
+        return found;
+    }
+
+    Desktop desktop;
+    pid_t pid = 0;
+    int bus = 0;
+};
+
+// The nodes of a window that a reader is shown, with their role and name.
+std::vector<std::string> Shown(const QJsonObject& window, const std::string& role = "")
+{
+    std::vector<std::string> names;
+    for (const QJsonValue& node : window["nodes"].toArray())
+        if (node["showing"].toBool() && (role.empty() || node["role"].toString().toStdString() == role))
+            names.push_back(node["name"].toString().toStdString());
+    return names;
+}
+
+// What labels the window's shown nodes of this role: "name <- label" each.
+std::vector<std::string> Labels(const QJsonObject& window, const std::string& role)
+{
+    std::vector<std::string> labels;
+    for (const QJsonValue& node : window["nodes"].toArray()) {
+        if (!node["showing"].toBool() || node["role"].toString().toStdString() != role)
+            continue;
+        std::string label;
+        for (const QJsonValue& by : node["labelledBy"].toArray())
+            label += by.toString().toStdString();
+        labels.push_back(label);
+    }
+    return labels;
+}
+
+bool Has(const std::vector<std::string>& names, const std::string& name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Every window, each as a reader gets it: its role and name; every picker,
+// list, table and button shown is named; and what each window is known by.
+TEST_F(AccessibilityEndToEnd, EveryWindowIsRoledNamedAndLabelled)
+{
+    const struct {
+        const char* what;
+        std::vector<std::vector<std::string>> input;  // winspy's, before the window is read
+        std::string caption, role;
+        std::function<void(const QJsonObject&)> check;
+    } rows[] = {
+        {"main window, Standings page", {}, "Corvale", "frame", [](const QJsonObject& window) {
+             EXPECT_LT(window["nodes"].toArray().size(), 1000);  // the hidden schedule table is not in the tree
+             EXPECT_FALSE(Has(Shown(window, "table"), "Game"));
+             EXPECT_EQ(Shown(window, "table"), std::vector<std::string>{"Team, W, L, T, Pct"});
+             // A division's blank row is named by its division.
+             std::vector<std::string> cells = Shown(window, "table cell");
+             EXPECT_EQ(std::vector<std::string>(cells.begin(), cells.begin() + 6),
+                       (std::vector<std::string>{"AFC East", "", "", "", "", "New England"}));
+             EXPECT_TRUE(Has(Shown(window, "image"), "AFC North"));
+         }},
+        {"main window, Team page", {{"select", "Corvale", "1001", "1"}}, "Corvale", "frame", [](const QJsonObject& window) {
+             EXPECT_EQ(Labels(window, "combo box"), std::vector<std::string>{"Choose Team"});
+             std::vector<std::string> labels = Shown(window, "label");
+             for (const char* figure : {"W 4", "L 12", "T 0", "Pct .250", "Home 4", "Road 0"})
+                 EXPECT_TRUE(Has(labels, figure)) << figure;
+         }},
+        {"main window, Week page", {{"select", "Corvale", "1001", "2"}}, "Corvale", "frame", [](const QJsonObject& window) {
+             EXPECT_EQ(Labels(window, "combo box"), std::vector<std::string>{"Choose Week"});
+         }},
+        {"Options", {{"command", "Corvale", "40010"}}, "RVL Options", "dialog", [](const QJsonObject& window) {
+             EXPECT_EQ(Labels(window, "combo box"), (std::vector<std::string>{"Favorite Team", "Time Zone"}));
+             EXPECT_EQ(Shown(window, "push button"), (std::vector<std::string>{"Save", "Cancel"}));
+         }},
+        {"Calendar", {{"command", "RVL Options", "1040"}, {"command", "Corvale", "40011"}}, "RVL Calendar", "dialog",
+         [](const QJsonObject& window) {
+             EXPECT_EQ(Shown(window, "push button"), (std::vector<std::string>{"Previous month", "Next month"}));
+             EXPECT_EQ(Shown(window, "table column header"),
+                       (std::vector<std::string>{"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"}));
+         }},
+        {"About", {{"command", "RVL Calendar", "1"}, {"command", "Corvale", "40017"}}, "About Corvale", "dialog",
+         [](const QJsonObject& window) { EXPECT_TRUE(Has(Shown(window, "label"), "Version 2.0.03")); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        for (const std::vector<std::string>& input : row.input)
+            ASSERT_EQ(Winspy(input).status, 0);
+        QJsonObject window = Window(row.caption);
+        ASSERT_FALSE(window.isEmpty());
+        EXPECT_EQ(window["role"].toString().toStdString(), row.role);
+        for (const char* role : {"combo box", "list", "table", "push button", "page tab"})
+            for (const std::string& name : Shown(window, role))
+                EXPECT_FALSE(name.empty()) << "an unnamed " << role;
+        row.check(window);
+    }
+    // A message box: the start-up's, with no install folder recorded.
+    ASSERT_EQ(Winspy({"close", "Corvale"}).status, 0);
+    ASSERT_EQ(WaitForExit(pid, 10000), 0);
+    std::remove((configDir + "/corvale/registry.reg").c_str());
+    pid = StartBinary("corvale");
+    QJsonObject box = Window("Corvale");
+    EXPECT_EQ(box["role"].toString().toStdString(), "dialog");
+    EXPECT_TRUE(Has(Shown(box, "label"), "Corvale does not appear to be installed properly.\n\nPlease run install again."));
+    EXPECT_EQ(Shown(box, "push button"), std::vector<std::string>{"OK"});
+}
+
+// A keyboard Down in a focused list makes the next row current: the reader
+// hears focus and selection events naming it.
+TEST_F(AccessibilityEndToEnd, KeysInAListAreAnnounced)
+{
+    QJsonObject heard = Read("events 3 " + ShellQuote(CORVALE_BINARY_DIR "/winspy") + " key Corvale " + ShellQuote("Tab, Down, Down"));
+    ASSERT_TRUE(heard["program"].toBool());
+    std::vector<std::string> focused;
+    for (const QJsonValue& event : heard["events"].toArray())
+        if (event["type"].toString() == "focus:")
+            focused.push_back(event["name"].toString().toStdString());
+    EXPECT_EQ(focused, (std::vector<std::string>{"New England", "Miami"}));
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+#!/usr/bin/python3
+# What a screen reader gets from Corvale, read through the desktop's
+# accessibility bus with pyatspi, as Orca reads it.
+#
+#   atspi_reader.py tree            every window of the program: its role, name
+#                                   and nodes (role, name, showing, labelled-by)
+#   atspi_reader.py events S CMD... runs CMD once listening, then prints the
+#                                   focus and selection events of S seconds
+# Both print JSON on standard output.
+import json
+import subprocess
+import sys
+import time
+
+import pyatspi
+from gi.repository import GLib
+
+PROGRAM = "corvale"
+
+
+def program():
+    desktop = pyatspi.Registry.getDesktop(0)
+    for _ in range(100):
+        for i in range(desktop.childCount):
+            app = desktop.getChildAtIndex(i)
+            if app is not None and app.name == PROGRAM:
+                return app
+        time.sleep(0.1)
+    return None
+
+
+def node(acc):
+    states = acc.getState().getStates()
+    labels = []
+    for relation in acc.getRelationSet():
+        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
+            labels += [relation.getTarget(i).name for i in range(relation.getNTargets())]
+    return {"role": acc.getRoleName(), "name": acc.name, "showing": pyatspi.STATE_SHOWING in states,
+            "labelledBy": labels}
+
+
+def walk(acc, nodes):
+    nodes.append(node(acc))
+    for i in range(acc.childCount):
+        child = acc.getChildAtIndex(i)
+        if child is not None:
+            walk(child, nodes)
+
+
+def tree():
+    app = program()
+    windows = []
+    for i in range(app.childCount if app else 0):
+        window = app.getChildAtIndex(i)
+        nodes = []
+        walk(window, nodes)
+        windows.append({"role": window.getRoleName(), "name": window.name, "nodes": nodes})
+    print(json.dumps({"windows": windows}))
+
+
+def events(seconds, command):
+    seen = []
+
+    def heard(event):
+        source = event.source
+        described = {"type": event.type, "role": source.getRoleName(), "name": source.name}
+        if isinstance(event.any_data, pyatspi.Accessible):
+            described["descendant"] = event.any_data.name
+        seen.append(described)
+
+    app = program()
+    pyatspi.Registry.registerEventListener(heard, "focus:", "object:state-changed:focused",
+                                           "object:state-changed:selected", "object:active-descendant-changed",
+                                           "object:selection-changed")
+    GLib.timeout_add(300, lambda: subprocess.call(command) and False)
+    GLib.timeout_add(int(seconds * 1000), lambda: pyatspi.Registry.stop() or False)
+    pyatspi.Registry.start()
+    print(json.dumps({"program": app is not None, "events": seen}))
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "tree":
+        tree()
+    else:
+        events(float(sys.argv[2]), sys.argv[3:])
