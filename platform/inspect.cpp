@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <unistd.h>
@@ -365,33 +366,32 @@ bool RunScroll(WindowObject* window, const Words& arguments, bool perform, std::
     return RunOnControl(window, arguments, perform, reply, true);
 }
 
+// What a person does to the window's frame, done from the event loop as
+// the desktop's own events are.
+bool OnFrame(WindowObject* window, bool perform, std::string& reply, std::function<void()> action)
+{
+    if (!HasWidget(window, reply))
+        return false;
+    if (perform)
+        QTimer::singleShot(0, window->widget, std::move(action));
+    return true;
+}
+
 bool RunClose(WindowObject* window, const Words&, bool perform, std::string& reply)
 {
     if (window->kind == WindowKind::MessageBox)
         return EndMessageBox(window, IDOK, perform);
-    if (!HasWidget(window, reply))
-        return false;
-    if (perform)
-        QTimer::singleShot(0, window->widget, [widget = window->widget] { widget->close(); });
-    return true;
+    return OnFrame(window, perform, reply, [widget = window->widget] { widget->close(); });
 }
 
 bool RunMinimize(WindowObject* window, const Words&, bool perform, std::string& reply)
 {
-    if (!HasWidget(window, reply))
-        return false;
-    if (perform)
-        QTimer::singleShot(0, window->widget, [widget = window->widget] { widget->showMinimized(); });
-    return true;
+    return OnFrame(window, perform, reply, [widget = window->widget] { widget->showMinimized(); });
 }
 
 bool RunActivate(WindowObject* window, const Words&, bool perform, std::string& reply)
 {
-    if (!HasWidget(window, reply))
-        return false;
-    if (perform)
-        QTimer::singleShot(0, window->widget, [window] { ActivateWindow(window); });
-    return true;
+    return OnFrame(window, perform, reply, [window] { ActivateWindow(window); });
 }
 
 bool RunScreenshot(WindowObject* window, const Words& arguments, bool, std::string& reply)

@@ -45,6 +45,9 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRequestMs = 2000;   // for a client to send its request line
 constexpr int kReplyMs = 2000;     // for a reply to be taken
 constexpr int kAnnounceMs = 500;   // for a peer to take an announcement
+// For another process's list: its station's own thread answers at once, so a
+// process silent this long is stopped or frozen.
+constexpr int kListMs = 1000;
 constexpr size_t kMaxClients = 32; // connections read at once
 
 // Private folders and connections
@@ -489,7 +492,7 @@ std::vector<StationWindow> StationListAll(bool includeSelf, std::vector<int>* si
     for (int pid : PeerProcesses(StationDirectory())) {
         std::string reply;
         bool quiet = false;
-        if (!StationRequest(pid, "list", reply, 3000, &quiet)) {
+        if (!StationRequest(pid, "list", reply, kListMs, &quiet)) {
             if (quiet && silent)
                 silent->push_back(pid);
             continue;

@@ -20,17 +20,14 @@ namespace {
 
 const std::string kReader = SourcePath("tests/app/atspi_reader.py");
 
-class AccessibilityEndToEnd : public TempHomeTest {
+class AccessibilityEndToEnd : public DesktopTest {
 protected:
-    void SetUp() override
+    // A session bus of the test's own, before the program starts; the
+    // accessibility bus starts on it when first asked.
+    void BeforeStart() override
     {
-        TempHomeTest::SetUp();
-        std::string why;
-        if (!desktop.Start(why))
-            GTEST_SKIP() << why;
         if (RunShell("/usr/bin/python3 -c 'import pyatspi' 2>/dev/null && command -v dbus-launch").status != 0)
             GTEST_SKIP() << "python3-pyatspi and dbus-launch are needed (scripts/setup.sh installs them)";
-        // A session bus of the test's own; the accessibility bus starts on it when first asked.
         std::string session = RunShell("dbus-launch --sh-syntax").output;
         std::smatch found;
         ASSERT_TRUE(std::regex_search(session, found, std::regex("DBUS_SESSION_BUS_ADDRESS='([^']*)'")));
@@ -38,25 +35,13 @@ protected:
         ASSERT_TRUE(std::regex_search(session, found, std::regex("DBUS_SESSION_BUS_PID=([0-9]+)")));
         bus = std::stoi(found[1].str());
         setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
-        ASSERT_EQ(WaitForExit(StartBinary("corvale-install", {SourcePath("season/2003"), home + "/install"}), 10000), 0);
-        Start();
     }
     void TearDown() override
     {
-        if (pid > 0 && IsRunning(pid)) {
-            Winspy({"close", "Corvale"});
-            WaitForExit(pid, 5000);
-        }
+        DesktopTest::TearDown();
         if (bus > 0)
             kill(bus, SIGTERM);
         unsetenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON");
-        TempHomeTest::TearDown();
-    }
-    void Start()
-    {
-        pid = StartBinary("corvale");
-        ASSERT_TRUE(WaitForWindow("Corvale", "", 10000));
-        DumpWhenLoaded();
     }
     // The last line the reader printed, parsed.
     static QJsonObject Read(const std::string& arguments)
@@ -78,9 +63,7 @@ protected:
         return found;
     }
 
-    Desktop desktop;
-    pid_t pid = 0;
-    int bus = 0;
+    int bus = 0;  // the session bus's daemon
 };
 
 // The nodes of a window that a reader is shown, with their role and name.

@@ -11,28 +11,8 @@
 
 namespace {
 
-class DesktopEndToEnd : public TempHomeTest {
+class DesktopEndToEnd : public DesktopTest {
 protected:
-    void SetUp() override
-    {
-        TempHomeTest::SetUp();
-        std::string why;
-        if (!desktop.Start(why))
-            GTEST_SKIP() << why;
-        std::string dir = home + "/install";
-        ASSERT_EQ(WaitForExit(StartBinary("corvale-install", {SourcePath("season/2003"), dir}), 10000), 0);
-        pid = StartBinary("corvale");
-        ASSERT_TRUE(WaitForWindow("Corvale", "dialog", 10000));
-        ASSERT_EQ(DumpWhenLoaded()["cursor"].toString(), "none");
-    }
-    void TearDown() override
-    {
-        if (pid > 0 && IsRunning(pid)) {
-            Winspy({"close", "Corvale"});
-            WaitForExit(pid, 5000);
-        }
-        TempHomeTest::TearDown();
-    }
     // The window's client area on the desktop once it shows.
     std::vector<int> Box(const std::string& title)
     {
@@ -40,9 +20,6 @@ protected:
         PollUntil([&] { return desktop.Geometry(title, box); }, 5000);
         return {box[0], box[1], box[2], box[3]};
     }
-
-    Desktop desktop;
-    pid_t pid = 0;
 };
 
 // The secondary windows open where the handheld's screen is: over the main
@@ -67,7 +44,8 @@ TEST_F(DesktopEndToEnd, SecondaryWindowsOpenOverTheMainWindow)
         ASSERT_EQ(Winspy({"command", "Corvale", window.command}).status, 0);
         EXPECT_EQ(Box(window.caption), (std::vector<int>{main[0] + window.x, main[1] + window.y, window.width, window.height}));
         Winspy({"close", window.caption});
-        ASSERT_TRUE(WaitForNoWindow(window.caption, 5000) || std::string(window.caption) == "RVL Calendar");
+        if (std::string(window.caption) != "RVL Calendar")  // the calendar is only hidden
+            ASSERT_TRUE(WaitForNoWindow(window.caption, 5000));
     }
 }
 

@@ -102,3 +102,32 @@ bool Desktop::Geometry(const std::string& title, int box[4]) const
                                     " getwindowgeometry --shell 2>/dev/null");
     return std::sscanf(result.output.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &box[0], &box[1], &box[2], &box[3]) == 4;
 }
+
+void DesktopTest::SetUp()
+{
+    TempHomeTest::SetUp();
+    std::string why;
+    if (!desktop.Start(why))
+        GTEST_SKIP() << why;
+    BeforeStart();
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    ASSERT_EQ(WaitForExit(StartBinary("corvale-install", {SourcePath("season/2003"), home + "/install"}), 10000), 0);
+    Start();
+}
+
+void DesktopTest::Start()
+{
+    pid = StartBinary("corvale");
+    ASSERT_TRUE(WaitForWindow("Corvale", "", 10000));
+    DumpWhenLoaded();
+}
+
+void DesktopTest::TearDown()
+{
+    if (pid > 0 && IsRunning(pid)) {
+        Winspy({"close", "Corvale"});
+        WaitForExit(pid, 5000);
+    }
+    TempHomeTest::TearDown();
+}

@@ -3,6 +3,8 @@
 // windows. Programs the test starts afterwards open their windows there.
 #pragma once
 
+#include "tests/support/temp_home.h"
+
 #include <string>
 #include <sys/types.h>
 
@@ -20,4 +22,18 @@ public:
 private:
     pid_t m_server = 0;   // Xvfb
     pid_t m_manager = 0;  // openbox
+};
+
+// The real program on its own test desktop, the bundled season installed:
+// started once the desktop is up (and BeforeStart has run) with its loading
+// stages over; closed after the test. Skips when the desktop cannot start.
+class DesktopTest : public TempHomeTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    virtual void BeforeStart() {}
+    void Start();
+
+    Desktop desktop;
+    pid_t pid = 0;  // the program
 };
