@@ -126,16 +126,24 @@ void AppendJsonString(std::string& out, const std::wstring& text)
     out += '"';
 }
 
+// A JSON array of `count` elements, each written by `element(i)`.
+template <typename Element>
+void AppendJsonArray(std::string& out, size_t count, Element element)
+{
+    out += '[';
+    for (size_t i = 0; i < count; ++i) {
+        if (i)
+            out += ',';
+        element(i);
+    }
+    out += ']';
+}
+
 void AppendJsonStrings(std::string& out, const std::vector<std::wstring>& texts, size_t atLeast = 0)
 {
     static const std::wstring kEmpty;
-    out += '[';
-    for (size_t i = 0; i < std::max(texts.size(), atLeast); ++i) {
-        if (i)
-            out += ',';
-        AppendJsonString(out, i < texts.size() ? texts[i] : kEmpty);
-    }
-    out += ']';
+    AppendJsonArray(out, std::max(texts.size(), atLeast),
+                    [&](size_t i) { AppendJsonString(out, i < texts.size() ? texts[i] : kEmpty); });
 }
 
 // `"key":` after a comma unless it opens the object.
@@ -179,19 +187,17 @@ void AppendControlJson(std::string& out, WindowObject* control)
     AppendJsonString(out, control->className);
     if (isList) {
         AppendJsonKey(out, "columns");
-        out += '[';
-        for (size_t i = 0; i < data.columns.size(); ++i) {
+        AppendJsonArray(out, data.columns.size(), [&](size_t i) {
             const ListColumn& column = data.columns[i];
             int align = column.format & 3;
-            out += i ? ",{" : "{";
+            out += '{';
             AppendJsonKey(out, "align");
             out += align == LVCFMT_RIGHT ? "\"right\"" : align == LVCFMT_CENTER ? "\"center\"" : "\"left\"";
             AppendJsonKey(out, "text");
             AppendJsonString(out, column.text);
             AppendJsonInt(out, "width", column.width);
             out += '}';
-        }
-        out += ']';
+        });
     }
     if (QWidget* focus = control->widget ? control->widget->window()->focusWidget() : nullptr;
         focus && (focus == control->widget || control->widget->isAncestorOf(focus)))
@@ -203,13 +209,7 @@ void AppendControlJson(std::string& out, WindowObject* control)
     }
     if (isStatic) {
         AppendJsonKey(out, "painted");
-        out += '[';
-        for (size_t i = 0; i < data.painted.size(); ++i) {
-            if (i)
-                out += ',';
-            AppendJsonString(out, data.painted[i].text);
-        }
-        out += ']';
+        AppendJsonArray(out, data.painted.size(), [&](size_t i) { AppendJsonString(out, data.painted[i].text); });
     }
     RECT rect{};
     GetWindowRect(control, &rect);
@@ -218,13 +218,8 @@ void AppendControlJson(std::string& out, WindowObject* control)
            ',' + std::to_string(rect.bottom - rect.top) + ']';
     if (isList) {
         AppendJsonKey(out, "rows");
-        out += '[';
-        for (size_t i = 0; i < data.rows.size(); ++i) {
-            if (i)
-                out += ',';
-            AppendJsonStrings(out, data.rows[i], data.columns.size());
-        }
-        out += ']';
+        AppendJsonArray(out, data.rows.size(),
+                        [&](size_t i) { AppendJsonStrings(out, data.rows[i], data.columns.size()); });
     }
     if (isCombo || isTabs)
         AppendJsonInt(out, "selection", data.selection);
