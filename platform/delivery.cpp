@@ -83,14 +83,14 @@ BlockingCall::BlockingCall() : m_counted(OnGuiThread())
     if (!m_counted)
         return;
     if (g_blockDepth++ == 0)
-        RefreshSnapshot(true);
+        RefreshSnapshotIfChanged(true);
 }
 
 BlockingCall::~BlockingCall()
 {
     if (!m_counted || --g_blockDepth != 0)
         return;
-    RefreshSnapshot(false);
+    RefreshSnapshotIfChanged(false);
     PostDrain();
 }
 

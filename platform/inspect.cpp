@@ -33,8 +33,10 @@ namespace {
 
 std::mutex g_snapshotMutex;
 std::vector<std::string> g_listLines;           // every top-level window's list line
-std::map<uint64_t, std::string> g_waitingDumps;  // by serial, while the program waits
-bool g_changed = true;                           // something shown changed since the last refresh
+std::map<uint64_t, std::string> g_waitingDumps;  // by serial, taken while the program waits
+bool g_servingDumps = false;                     // the program waits: dumps come from g_waitingDumps
+bool g_changed = true;                           // something shown changed since the list lines
+bool g_dumpsStale = true;                        // ... or since the dumps were taken
 
 int ToInt(const std::string& text)
 {
@@ -58,7 +60,7 @@ std::vector<std::string> SplitTabs(const std::string& line)
 
 void MarkChanged()
 {
-    g_changed = true;
+    g_changed = g_dumpsStale = true;
 }
 
 // A dialog still in its initialisation has no dump yet: it is answered by
@@ -73,13 +75,23 @@ void RefreshSnapshot(bool withDumps)
             dumps[window->serial] = DescribeWindow(window, true);
     std::lock_guard<std::mutex> lock(g_snapshotMutex);
     g_listLines.swap(lines);
-    g_waitingDumps.swap(dumps);
+    if (withDumps) {
+        g_waitingDumps.swap(dumps);
+        g_dumpsStale = false;
+    }
+    g_servingDumps = withDumps;
 }
 
+// A download makes thousands of blocking calls in a row with nothing shown
+// changing between them: their dumps are taken once.
 void RefreshSnapshotIfChanged(bool withDumps)
 {
-    if (g_changed)
+    if (g_changed || (withDumps && g_dumpsStale)) {
         RefreshSnapshot(withDumps);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(g_snapshotMutex);
+    g_servingDumps = withDumps;
 }
 
 // Descriptions
@@ -496,7 +508,7 @@ std::string AnswerOnStationThread(const std::string& request)
             out += line + "\n";
         return out;
     }
-    if (words[0] == "dump" && words.size() == 2) {
+    if (words[0] == "dump" && words.size() == 2 && g_servingDumps) {
         auto found = g_waitingDumps.find(std::strtoull(words[1].c_str(), nullptr, 10));
         if (found != g_waitingDumps.end())
             return "ok\n" + found->second + "\n";
