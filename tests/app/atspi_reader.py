@@ -2,10 +2,13 @@
 # What a screen reader gets from Corvale, read through the desktop's
 # accessibility bus with pyatspi, as Orca reads it.
 #
-#   atspi_reader.py tree            every window of the program: its role, name
-#                                   and nodes (role, name, showing, labelled-by)
-#   atspi_reader.py events S CMD... runs CMD once listening, then prints the
-#                                   focus and selection events of S seconds
+#   atspi_reader.py tree [NAME]     every window of the program (or those named
+#                                   NAME): its role, name and nodes (role, name,
+#                                   showing, labelled-by)
+#   atspi_reader.py events N CMD... runs CMD once listening, then prints the
+#                                   focus and selection events heard until N
+#                                   focus events and a quiet half second more
+#                                   (10 seconds at most)
 # Both print JSON on standard output.
 import json
 import subprocess
@@ -47,19 +50,26 @@ def walk(acc, nodes):
             walk(child, nodes)
 
 
-def tree():
+def tree(name):
     app = program()
     windows = []
     for i in range(app.childCount if app else 0):
         window = app.getChildAtIndex(i)
+        if window is None or (name is not None and window.name != name):
+            continue
         nodes = []
         walk(window, nodes)
         windows.append({"role": window.getRoleName(), "name": window.name, "nodes": nodes})
     print(json.dumps({"windows": windows}))
 
 
-def events(seconds, command):
+def events(count, command):
     seen = []
+    quiet = [None]  # the timer that ends listening once N focus events are heard
+
+    def stop():
+        pyatspi.Registry.stop()
+        return False
 
     def heard(event):
         source = event.source
@@ -67,19 +77,23 @@ def events(seconds, command):
         if isinstance(event.any_data, pyatspi.Accessible):
             described["descendant"] = event.any_data.name
         seen.append(described)
+        if sum(e["type"] == "focus:" for e in seen) >= count:
+            if quiet[0] is not None:
+                GLib.source_remove(quiet[0])
+            quiet[0] = GLib.timeout_add(500, stop)
 
     app = program()
     pyatspi.Registry.registerEventListener(heard, "focus:", "object:state-changed:focused",
                                            "object:state-changed:selected", "object:active-descendant-changed",
                                            "object:selection-changed")
     GLib.timeout_add(300, lambda: subprocess.call(command) and False)
-    GLib.timeout_add(int(seconds * 1000), lambda: pyatspi.Registry.stop() or False)
+    GLib.timeout_add(10000, stop)
     pyatspi.Registry.start()
     print(json.dumps({"program": app is not None, "events": seen}))
 
 
 if __name__ == "__main__":
     if sys.argv[1] == "tree":
-        tree()
+        tree(sys.argv[2] if len(sys.argv) > 2 else None)
     else:
-        events(float(sys.argv[2]), sys.argv[3:])
+        events(int(sys.argv[2]), sys.argv[3:])
