@@ -7,6 +7,7 @@
 // Divisions: held deliveries, blocking calls, timers.
 
 #include "platform/internal.h"
+#include "platform/seams.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -167,7 +168,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, void*)
     auto* timer = new QTimer;
     // The handheld's timers are not coalesced: a coarse timer may run 5% late.
     timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(static_cast<int>(milliseconds));
+    timer->setInterval(RealMs(milliseconds));
     QObject::connect(timer, &QTimer::timeout, timer, [window, id] { DeliverTimer(window, id); });
     g_timers.push_back({window, id, timer});
     timer->start();

@@ -43,8 +43,8 @@ using CallWatcher = std::function<void(const std::string& operation, const std::
 void WatchCallsForTest(CallWatcher watcher);
 
 // The platform's clock, by which its time-outs are measured (10 s to
-// connect, 15 s of silence, 120 s for a whole transfer), runs `factor`
-// times as fast; 1 restores it.
+// connect, 15 s of silence, 120 s for a whole transfer) and timers set from
+// then on run, goes `factor` times as fast; 1 restores it.
 void SetClockSpeedForTest(int factor);
 
 // Internet: 127.0.0.1:fromPort is served by 127.0.0.1:toPort (-1 turns it off).

@@ -58,6 +58,13 @@ void AppTest::SetUp()
     g_seasonLabel[0] = L'\0';
     installDir = home + "/install";
     fs::create_directories(installDir);
+    SetClockSpeedForTest(10);
+}
+
+void AppTest::TearDown()
+{
+    SetClockSpeedForTest(1);
+    TempHomeTest::TearDown();
 }
 
 void AppTest::InstallSeason(const std::string& seasonDir)
@@ -100,7 +107,7 @@ bool RunInsideDialog(HWND mainWindow, WORD command, const std::wstring& caption,
     bool ran = false;
     HWND dialog = nullptr;
     QTimer poll;
-    poll.setInterval(20);
+    poll.setInterval(0);  // every pass of the loop: a dialog may last only milliseconds
     QObject::connect(&poll, &QTimer::timeout, [&] {
         dialog = FindWindowW(nullptr, caption.c_str());
         if (!dialog || ran)
