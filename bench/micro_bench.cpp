@@ -1,7 +1,8 @@
 // Micro-benchmarks of the work the program repeats: loading the bundled
 // 2003 season's files into their lists, the kick-off time conversions, and
 // placing the division images as each scroll notification does, and what
-// the window inspector costs: a dump, and the idle pass after a message. They run
+// the window inspector costs: a dump, the idle pass after a message, and a
+// blocking call such as each read of a download makes. They run
 // inside the main window's loop (offscreen, in a temporary home) once its
 // loading stages are over, then the file loads are held to their target.
 
@@ -182,6 +183,14 @@ void BenchIdleAfterAMessage(benchmark::State& state)
     }
 }
 
+// What a blocking call (each read of a download is one) costs the window
+// station when nothing shown has changed since the last one.
+void BenchBlockingCallsInARow(benchmark::State& state)
+{
+    for (auto _ : state)
+        platform::BlockingCall call;
+}
+
 void RegisterBenchmarks()
 {
     for (const FileLoad& file : kFileLoads)
@@ -191,6 +200,7 @@ void RegisterBenchmarks()
     benchmark::RegisterBenchmark("PlaceDivisionHeaders", BenchPlaceDivisionHeaders)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("DumpMainWindow", BenchDumpMainWindow)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("IdleAfterAMessage", BenchIdleAfterAMessage)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BlockingCallsInARow", BenchBlockingCallsInARow)->Unit(benchmark::kMicrosecond);
 }
 
 // The console report, with each run's time per iteration kept for the targets.

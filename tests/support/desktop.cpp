@@ -80,11 +80,10 @@ bool Desktop::Start(std::string& why)
     unsetenv("WAYLAND_DISPLAY");
     m_manager = Spawn({"openbox"});
     // openbox owns the screen's window-manager selection once it manages.
-    for (int i = 0; i < 100; ++i) {
-        if (RunShell("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").output.find("window id") != std::string::npos)
-            return true;
-        usleep(50 * 1000);
-    }
+    if (PollUntil([] { return RunShell("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").output.find("window id") !=
+                              std::string::npos; },
+                  5000))
+        return true;
     why = "openbox did not start";
     return false;
 }

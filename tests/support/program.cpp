@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -35,13 +36,34 @@ pid_t StartBinary(const std::string& name, const std::vector<std::string>& args,
     return pid;
 }
 
+namespace {
+
+// The pauses between looks: 2 ms at first, doubling up to `longest`, so
+// that what happens at once is seen at once and a long wait costs little.
+class Backoff {
+public:
+    explicit Backoff(int longestMs) : m_longest(longestMs) {}
+    void Pause()
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_next));
+        m_next = std::min(m_next * 2, m_longest);
+    }
+
+private:
+    int m_longest;
+    int m_next = 2;
+};
+
+}  // namespace
+
 bool PollUntil(const std::function<bool()>& done, int timeoutMs)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    Backoff backoff(50);
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        backoff.Pause();
     }
     return true;
 }
@@ -49,12 +71,13 @@ bool PollUntil(const std::function<bool()>& done, int timeoutMs)
 int WaitForExit(pid_t pid, int timeoutMs)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    Backoff backoff(20);
     int status = 0;
     while (std::chrono::steady_clock::now() < deadline) {
         pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        backoff.Pause();
     }
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
