@@ -71,10 +71,12 @@ using std::chrono::milliseconds;
 
 constexpr size_t kMaxHeadBytes = 8192;   // request line, header fields and the blank line
 constexpr int kMaxHeaderFields = 100;
-constexpr auto kIdleTime = milliseconds(5000);   // a kept-alive connection waiting for a request
-constexpr auto kHeadTime = milliseconds(3000);   // a request head, from its first byte to its end
-constexpr auto kSendTime = milliseconds(10000);  // an answer making no progress
-constexpr auto kLingerTime = milliseconds(2000); // reading what a closed client still sends
+// The connections' deadlines. CORVALE_CLOCK_SPEED=N (1 to 100), which only
+// the tests set, divides them by N, so that a test of them takes a second.
+milliseconds g_idleTime(5000);    // a kept-alive connection waiting for a request
+milliseconds g_headTime(3000);    // a request head, from its first byte to its end
+milliseconds g_sendTime(10000);   // an answer making no progress
+milliseconds g_lingerTime(2000);  // reading what a closed client still sends
 constexpr auto kTick = milliseconds(50);         // how often deadlines are looked at
 constexpr size_t kInlineBody = 65536;            // bodies up to this size go out with their head
 constexpr int kMaxConnections = 4096;
@@ -416,7 +418,7 @@ void Server::Accept()
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->events = EPOLLIN;
-        c->deadline = now_ + kIdleTime;
+        c->deadline = now_ + g_idleTime;
         epoll_event event {EPOLLIN, {}};
         event.data.fd = fd;
         if (epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event) != 0) {
@@ -483,7 +485,7 @@ void Server::Read(Connection& c)
     }
     if (!c.headBegun && !c.in.empty()) {
         c.headBegun = true;
-        c.deadline = now_ + kHeadTime;
+        c.deadline = now_ + g_headTime;
     }
     Serve(c);
 }
@@ -607,7 +609,7 @@ void Server::Flush(Connection& c)
     }
     if (!c.out.empty() || (c.file >= 0 && c.fileOffset < c.fileEnd)) {
         if (c.state != State::Writing || progress)
-            c.deadline = now_ + kSendTime;
+            c.deadline = now_ + g_sendTime;
         c.state = State::Writing;
         Watch(c, EPOLLOUT);
         return;
@@ -631,13 +633,13 @@ void Server::Finished(Connection& c)
         shutdown(c.fd, SHUT_WR);
         c.in.clear();
         c.state = State::Lingering;
-        c.deadline = now_ + kLingerTime;
+        c.deadline = now_ + g_lingerTime;
         Watch(c, EPOLLIN);
         return;
     }
     c.state = State::Reading;
     c.headBegun = !c.in.empty();
-    c.deadline = now_ + (c.headBegun ? kHeadTime : kIdleTime);
+    c.deadline = now_ + (c.headBegun ? g_headTime : g_idleTime);
     Watch(c, EPOLLIN);
 }
 
@@ -781,6 +783,12 @@ int main(int argc, char** argv)
     }
     if (root.empty())
         return Usage("--root DIR is required");
+    if (const char* speed = std::getenv("CORVALE_CLOCK_SPEED")) {
+        const int factor = ParsePort(speed);
+        if (factor >= 1 && factor <= 100)
+            for (milliseconds* deadline : {&g_idleTime, &g_headTime, &g_sendTime, &g_lingerTime})
+                *deadline /= factor;
+    }
     std::error_code error;
     if (!std::filesystem::is_directory(root, error))
         return Usage(("not a directory: " + root).c_str());

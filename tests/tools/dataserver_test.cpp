@@ -250,11 +250,12 @@ protected:
         for (const std::string& folder : {home, root})
             fs::permissions(folder, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
                                         fs::perms::group_read | fs::perms::others_read);
-        ASSERT_TRUE(server.Start(root, Extra())) << server.line;
+        ASSERT_TRUE(server.Start(root, Extra(), Environment())) << server.line;
         port = server.port;
         InternetRedirectForTest(80, port);
     }
-    virtual std::string Extra() { return ""; }  // more arguments for the server
+    virtual std::string Extra() { return ""; }        // more arguments for the server
+    virtual std::string Environment() { return ""; }  // and its environment
     void TearDown() override
     {
         InternetRedirectForTest(-1, -1);
@@ -443,10 +444,18 @@ TEST_F(DataServerTest, KeepsAConnectionForManyRequests)
     EXPECT_FALSE(client.ended);
 }
 
+// The server's deadlines run five times as fast: 1 s idle, 600 ms for a
+// head, 400 ms of lingering.
+class QuickDataServerTest : public DataServerTest {
+protected:
+    static constexpr int kSpeed = 5;
+    std::string Environment() override { return "CORVALE_CLOCK_SPEED=" + std::to_string(kSpeed); }
+};
+
 // While clients hold connections open in every way a slow or hostile one
 // can, others are served at once, each of those connections ends on its
 // deadline, and the server's memory stays small.
-TEST_F(DataServerTest, SlowAndHostileClientsKeepNobodyWaiting)
+TEST_F(QuickDataServerTest, SlowAndHostileClientsKeepNobodyWaiting)
 {
     enum class Way { Trickle, Silent, Flood, Pipeline };
     struct Kind {
@@ -459,14 +468,14 @@ TEST_F(DataServerTest, SlowAndHostileClientsKeepNobodyWaiting)
     };
     const std::string head = "GET " + kPath + "Standings.dat HTTP/1.1\r\nHost: x\r\n";
     const Kind kinds[] = {
-        // A head that never ends, one byte every 500 ms: 408 after 3 s.
-        {"slow head", 200, head + "X-Slow: ", Way::Trickle, "HTTP/1.1 408 ", 3000 + 2500},
+        // A head that never ends, a byte each tenth of its time: 408 after 3 s.
+        {"slow head", 200, head + "X-Slow: ", Way::Trickle, "HTTP/1.1 408 ", 3000 / kSpeed + 2500},
         // Connected and silent: closed after 5 s idle.
-        {"idle", 100, "", Way::Silent, "", 5000 + 2500},
-        {"idle after an answer", 20, head + "\r\n", Way::Silent, "HTTP/1.1 200 ", 5000 + 2500},
+        {"idle", 100, "", Way::Silent, "", 5000 / kSpeed + 2500},
+        {"idle after an answer", 20, head + "\r\n", Way::Silent, "HTTP/1.1 200 ", 5000 / kSpeed + 2500},
         // 50 MB of one header field, as fast as it goes: 431 at 8 KiB, and
         // what it sends on is dropped for at most 2 s.
-        {"huge head", 8, head + "X-Big: ", Way::Flood, "HTTP/1.1 431 ", 2000 + 3000},
+        {"huge head", 8, head + "X-Big: ", Way::Flood, "HTTP/1.1 431 ", 2000 / kSpeed + 3000},
         // Request after request, never reading an answer.
         {"never reads", 4, "", Way::Pipeline, "", 0},
     };
@@ -500,7 +509,7 @@ TEST_F(DataServerTest, SlowAndHostileClientsKeepNobodyWaiting)
                 polls.push_back({h.fd, static_cast<short>(h.ended ? 0 : POLLIN | (sending ? POLLOUT : 0)), 0});
             }
             poll(polls.data(), polls.size(), 20);
-            const bool trickle = MsSince(lastTrickle) >= 500;
+            const bool trickle = MsSince(lastTrickle) >= 300 / kSpeed;
             if (trickle)
                 lastTrickle = Clock::now();
             auto failed = [](ssize_t n) { return n < 0 && errno != EAGAIN && errno != EWOULDBLOCK; };
