@@ -26,8 +26,10 @@ protected:
         static int argc = 1;
         static char name[] = "winstation_test";
         static char* argv[] = {name, nullptr};
-        if (!qApp)
+        if (!qApp) {
+            platform::StartFontWarmUp();  // as the program's start does
             new QApplication(argc, argv);
+        }
     }
 };
 

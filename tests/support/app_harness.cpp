@@ -24,6 +24,7 @@ void EnsureApplication()
     static char name[] = "corvale-test";
     static char* argv[] = {name, nullptr};
     if (!qApp) {
+        platform::StartFontWarmUp();  // as the program's start does
         new QApplication(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
     }
