@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <sched.h>
@@ -216,9 +217,29 @@ protected:
     void SetUp() override
     {
         mounted = unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                  mount("tmpfs", "/tmp", "tmpfs", 0, nullptr) == 0;
+                  CoverTmp();
         StartupTest::SetUp();
         unsetenv("XDG_RUNTIME_DIR");
+    }
+    // A fresh /tmp; the source and build trees, when they lie under /tmp (a
+    // clone made there), are held open before it is covered and bound back.
+    static bool CoverTmp()
+    {
+        std::vector<std::pair<std::string, int>> kept;
+        for (const char* tree : {CORVALE_SOURCE_DIR, CORVALE_BINARY_DIR})
+            if (std::string(tree).starts_with("/tmp/"))
+                kept.push_back({tree, open(tree, O_PATH | O_DIRECTORY | O_CLOEXEC)});
+        if (mount("tmpfs", "/tmp", "tmpfs", 0, nullptr) != 0)
+            return false;
+        bool bound = true;
+        for (const auto& [tree, fd] : kept) {
+            std::error_code ignored;
+            std::filesystem::create_directories(tree, ignored);
+            const std::string from = "/proc/self/fd/" + std::to_string(fd);
+            bound = bound && fd >= 0 && mount(from.c_str(), tree.c_str(), nullptr, MS_BIND, nullptr) == 0;
+            close(fd);
+        }
+        return bound;
     }
     bool mounted = false;
 };
