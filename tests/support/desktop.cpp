@@ -82,9 +82,9 @@ bool Desktop::Start(std::string& why)
     // openbox owns the screen's window-manager selection once it manages.
     if (PollUntil([] { return RunShell("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").output.find("window id") !=
                               std::string::npos; },
-                  5000))
+                  20000))
         return true;
-    why = "openbox did not start";
+    why = "openbox did not start within 20 s";
     return false;
 }
 
