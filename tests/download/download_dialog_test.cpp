@@ -498,6 +498,7 @@ TEST_F(DownloadTest, EndedBetweenTheStagesLeavesNoWaitCursor)
         SCOPED_TRACE(command);
         InstallSeason("tests/fixtures/season-2003-week9");
         RunMainWindow([&](HWND window) {
+            SetClockSpeedForTest(1);  // the views' timer 100 ms after the transfer, as a person has it
             const Rows teamBefore = List(window, IDC_TEAM_LIST), weekBefore = List(window, IDC_WEEK_LIST);
             // The schedule's rename is the transfer's last step: the command
             // arrives once it is over, before the views' timer.
@@ -522,6 +523,7 @@ TEST_F(DownloadTest, CancelBeforeTheTransferFetchesNothing)
     HttpServer server(FinalSeason());
     InternetRedirectForTest(80, server.port);
     RunMainWindow([&](HWND window) {
+        SetClockSpeedForTest(1);  // the dialog's 100 ms before its first stage, as a person has them
         ASSERT_TRUE(RunInsideDialog(window, IDM_DOWNLOAD, L"RVL Download",
                                     [](HWND dialog) { SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0); }));
         WaitMs(300);  // past the moment the transfer would have started
