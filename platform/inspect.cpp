@@ -45,13 +45,13 @@ int ToInt(const std::string& text)
 
 std::vector<std::string> SplitTabs(const std::string& line)
 {
-    std::vector<std::string> parts;
+    std::vector<std::string> fields;
     size_t start = 0;
     for (;;) {
         size_t tab = line.find('\t', start);
-        parts.push_back(line.substr(start, tab - start));
+        fields.push_back(line.substr(start, tab - start));
         if (tab == std::string::npos)
-            return parts;
+            return fields;
         start = tab + 1;
     }
 }
