@@ -4,6 +4,7 @@
 //
 // Divisions: errors, streams, numbers and text, sleeping.
 #include "platform/files.h"
+#include "platform/os.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
@@ -16,18 +17,11 @@
 #include <cstdio>
 #include <cstring>
 #include <cwctype>
-#include <filesystem>
-#include <map>
-#include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace platform;
 
@@ -63,7 +57,7 @@ FILE* OpenStream(const std::string& path, const std::string& mode)
     bool plus = mode.find('+') != std::string::npos;
     int access = plus ? O_RDWR : mode[0] == 'r' ? O_RDONLY : O_WRONLY;
     int creation = mode[0] == 'w' ? O_CREAT | O_TRUNC : mode[0] == 'a' ? O_CREAT | O_APPEND : 0;
-    int fd = open(path.c_str(), access | creation | O_NONBLOCK | O_CLOEXEC, 0666);
+    int fd = os::Open(path, access | creation | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0)
         return nullptr;
     struct stat info{};
@@ -73,7 +67,7 @@ FILE* OpenStream(const std::string& path, const std::string& mode)
     FILE* file = error ? nullptr : fdopen(fd, mode.c_str());
     if (!file) {
         error = error ? error : errno;
-        close(fd);
+        os::Close(fd, path);
         errno = error;
     }
     return file;

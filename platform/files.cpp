@@ -7,14 +7,15 @@
 // handle calls.
 
 #include "platform/files.h"
+#include "platform/os.h"
 #include "platform/platform.h"
-#include "platform/seams.h"
 #include "platform/text.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cwchar>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -24,7 +25,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform {
 
@@ -83,13 +83,6 @@ struct FileObject {
 std::mutex filesMutex;
 std::set<FileObject*> openFiles;  // handles CreateFileW gave that CloseHandle has not closed
 
-// The test seam before an operation: 0 lets it run, else the system error
-// number it fails with.
-int SeamError(const char* operation, const std::string& path)
-{
-    return platform::CallSeam(operation, path);
-}
-
 // Leaves the code of a system error number for GetLastError; FALSE.
 BOOL FailWith(int error, const std::string& path)
 {
@@ -105,13 +98,11 @@ FileObject* OpenFileOf(HANDLE handle)
     return openFiles.count(file) ? file : nullptr;
 }
 
-// Syncs the folder that holds `path`, through the test seam.
+// Syncs the folder that holds `path`.
 int SyncFolderOf(const std::string& path)
 {
     std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    std::string folder = parent.empty() ? std::string(".") : parent.string();
-    int error = SeamError("sync folder", folder);
-    return error ? error : platform::SyncFolder(folder);
+    return platform::SyncFolder(parent.empty() ? std::string(".") : parent.string());
 }
 
 }  // namespace
@@ -120,10 +111,10 @@ int SyncFolderOf(const std::string& path)
 
 namespace platform {
 
-int WriteAllBytes(int fd, const char* data, size_t bytes, size_t* done)
+int WriteAllBytes(int fd, const std::string& path, const char* data, size_t bytes, size_t* done)
 {
     for (*done = 0; *done < bytes;) {
-        ssize_t wrote = write(fd, data + *done, bytes - *done);
+        ssize_t wrote = os::Write(fd, path, data + *done, bytes - *done);
         if (wrote < 0 && errno == EINTR)
             continue;
         if (wrote <= 0)
@@ -135,12 +126,7 @@ int WriteAllBytes(int fd, const char* data, size_t bytes, size_t* done)
 
 int SyncFolder(const std::string& folder)
 {
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    int error = fsync(fd) != 0 ? errno : 0;
-    close(fd);
-    return error;
+    return os::SyncFolder(folder) != 0 ? errno : 0;
 }
 
 }  // namespace platform
@@ -182,45 +168,21 @@ void RemoveLeftovers(const std::string& folder, const std::string& prefix)
         std::string path = folder + "/" + entry->d_name;
         if (!IsTemporaryName(entry->d_name, prefix) || claims.count(path))
             continue;
-        int fd = openat(dirfd(listing), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        int fd = os::OpenAt(dirfd(listing), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             if (errno == ELOOP)
-                unlinkat(dirfd(listing), entry->d_name, 0);
+                os::UnlinkAt(dirfd(listing), entry->d_name, path);
             continue;
         }
         struct stat held{}, named{};
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 &&
+        if (os::Lock(fd, path, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 &&
             fstatat(dirfd(listing), entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && held.st_dev == named.st_dev &&
             held.st_ino == named.st_ino)
-            unlinkat(dirfd(listing), entry->d_name, 0);
-        close(fd);
+            os::UnlinkAt(dirfd(listing), entry->d_name, path);
+        os::Close(fd, path);
     }
     if (listing)
         closedir(listing);
-}
-
-// Makes the file new under `path`, already locked: an unnamed file given
-// its name in one step where the file system can, else created exclusively
-// and locked at once. -1 with errno set; EEXIST when the name is taken.
-int CreateLocked(const std::string& folder, const std::string& path)
-{
-    int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        std::string self = "/proc/self/fd/" + std::to_string(fd);
-        if (flock(fd, LOCK_EX) == 0 && linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
-            return fd;
-        int error = errno;
-        close(fd);
-        errno = error;
-        if (error != ENOENT || !std::filesystem::is_directory(folder))
-            return -1;
-    }
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
-        return -1;
-    fd = open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd >= 0)
-        flock(fd, LOCK_EX);
-    return fd;
 }
 
 // Lets go of a temporary file once it is moved away or deleted.
@@ -230,7 +192,7 @@ void Release(const std::string& path)
     auto found = claims.find(path);
     if (found == claims.end())
         return;
-    close(found->second.fd);
+    os::Close(found->second.fd, path);
     claims.erase(found);
 }
 
@@ -246,7 +208,7 @@ const Claim* ClaimOf(const std::string& path)
 // made. -1 with errno set.
 int OpenToTruncate(const std::string& path)
 {
-    int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int fd = os::Open(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;
     struct stat info{};
@@ -257,14 +219,41 @@ int OpenToTruncate(const std::string& path)
         if (claim && (claim->dev != info.st_dev || claim->ino != info.st_ino))
             error = EACCES;
     }
-    if (!error && (ftruncate(fd, 0) != 0 || fcntl(fd, F_SETFL, 0) != 0))
+    if (!error && (os::Truncate(fd, path) != 0 || fcntl(fd, F_SETFL, 0) != 0))
         error = errno;
     if (error) {
-        close(fd);
+        os::Close(fd, path);
         errno = error;
         return -1;
     }
     return fd;
+}
+
+// Makes the temporary file dir/PPPXXXX.TMP with the lowest free number,
+// held by this process until moved away or deleted, after removing what
+// killed writers left. A name that is taken, by another writer or by
+// anything planted there, is passed over, never opened. The descriptor is
+// the claim's; -1 with errno set.
+int MakeTemporary(const std::string& dir, const std::string& start, std::string& path, unsigned& number)
+{
+    std::lock_guard<std::mutex> lock(filesMutex);
+    RemoveLeftovers(dir, start);
+    for (number = 1; number <= kUniqueNumbers; ++number) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%X", number);
+        path = dir + "/" + start + hex + ".TMP";
+        int fd = os::CreateLocked(path, 0666);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd >= 0) {
+            struct stat info{};
+            fstat(fd, &info);
+            claims[path] = {fd, info.st_dev, info.st_ino};
+        }
+        return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 }  // namespace
@@ -283,31 +272,15 @@ UINT GetTempFileNameW(LPCWSTR folder, LPCWSTR prefix, UINT unique, LPWSTR name)
         SetLastError(ERROR_BUFFER_OVERFLOW);
         return 0;
     }
-    std::lock_guard<std::mutex> lock(filesMutex);
-    RemoveLeftovers(dir, start);
-    // The lowest free number: a name that is taken, by another writer or
-    // by anything planted there, is passed over, never opened.
-    for (unsigned number = 1; number <= kUniqueNumbers; ++number) {
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%X", number);
-        std::string path = dir + "/" + start + hex + ".TMP";
-        int error = SeamError("create", path);
-        int fd = error ? -1 : CreateLocked(dir, path);
-        if (fd < 0 && !error && errno == EEXIST)
-            continue;
-        if (fd < 0) {
-            SetLastError(ErrorCodeOf(error ? error : errno, path));
-            return 0;
-        }
-        struct stat info{};
-        fstat(fd, &info);
-        claims[path] = {fd, info.st_dev, info.st_ino};
-        std::wstring wide = platform::FromUtf8(path);
-        std::wmemcpy(name, wide.c_str(), wide.size() + 1);
-        return number;
+    std::string path;
+    unsigned number = 0;
+    if (MakeTemporary(dir, start, path, number) < 0) {
+        SetLastError(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorCodeOf(errno, path));
+        return 0;
     }
-    SetLastError(ERROR_ALREADY_EXISTS);
-    return 0;
+    std::wstring wide = platform::FromUtf8(path);
+    std::wmemcpy(name, wide.c_str(), wide.size() + 1);
+    return number;
 }
 
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, const void*, DWORD creation, DWORD, HANDLE)
@@ -317,14 +290,9 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, const void*, DWORD creatio
         return INVALID_HANDLE_VALUE;
     }
     std::string utf8 = platform::ToUtf8(path);
-    int error = SeamError(creation == CREATE_NEW ? "create" : "open", utf8);
-    int fd = -1;
-    if (!error && creation == CREATE_NEW)
-        fd = open(utf8.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    else if (!error)
-        fd = OpenToTruncate(utf8);
+    int fd = creation == CREATE_NEW ? os::Create(utf8, O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666) : OpenToTruncate(utf8);
     if (fd < 0) {
-        FailWith(error ? error : errno, utf8);
+        FailWith(errno, utf8);
         return INVALID_HANDLE_VALUE;
     }
     auto* file = new FileObject{fd, utf8};
@@ -333,8 +301,6 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD, const void*, DWORD creatio
     return file;
 }
 
-// A write the test seam fails writes half of its bytes first, as a disk
-// that fills up part of the way through.
 BOOL WriteFile(HANDLE handle, const void* buffer, DWORD bytes, DWORD* written, void*)
 {
     if (written)
@@ -344,14 +310,11 @@ BOOL WriteFile(HANDLE handle, const void* buffer, DWORD bytes, DWORD* written, v
         SetLastError(file ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    int refused = SeamError("write", file->path);
     size_t done = 0;
-    int error = platform::WriteAllBytes(file->fd, static_cast<const char*>(buffer), refused ? bytes / 2 : bytes, &done);
+    int error = platform::WriteAllBytes(file->fd, file->path, static_cast<const char*>(buffer), bytes, &done);
     if (written)
         *written = static_cast<DWORD>(done);
-    if (error || refused)
-        return FailWith(error ? error : refused, file->path);
-    return TRUE;
+    return error ? FailWith(error, file->path) : TRUE;
 }
 
 BOOL FlushFileBuffers(HANDLE handle)
@@ -361,10 +324,7 @@ BOOL FlushFileBuffers(HANDLE handle)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    int error = SeamError("flush", file->path);
-    if (!error && fsync(file->fd) != 0)
-        error = errno;
-    return error ? FailWith(error, file->path) : TRUE;
+    return os::Sync(file->fd, file->path) != 0 ? FailWith(errno, file->path) : TRUE;
 }
 
 // The handle is gone afterwards even when closing reports an error.
@@ -379,9 +339,7 @@ BOOL CloseHandle(HANDLE handle)
         std::lock_guard<std::mutex> lock(filesMutex);
         openFiles.erase(file);
     }
-    int error = SeamError("close", file->path);
-    if (close(file->fd) != 0 && !error)
-        error = errno;
+    int error = os::Close(file->fd, file->path) != 0 ? errno : 0;
     std::string path = file->path;
     delete file;
     return error ? FailWith(error, path) : TRUE;
@@ -394,12 +352,10 @@ BOOL DeleteFileW(LPCWSTR path)
         return FALSE;
     }
     std::string utf8 = platform::ToUtf8(path);
-    int error = SeamError("delete", utf8);
-    if (!error && unlink(utf8.c_str()) != 0)
-        error = errno;
-    if (!error)
-        Release(utf8);
-    return error ? FailWith(error, utf8) : TRUE;
+    if (os::Unlink(utf8) != 0)
+        return FailWith(errno, utf8);
+    Release(utf8);
+    return TRUE;
 }
 
 // One rename: the target names either its old file or the moved one, never
@@ -413,14 +369,105 @@ BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags)
         return FALSE;
     }
     std::string source = platform::ToUtf8(from), target = platform::ToUtf8(to);
-    int error = SeamError("move", target);
     unsigned int mode = (flags & MOVEFILE_REPLACE_EXISTING) ? 0 : RENAME_NOREPLACE;
-    if (!error && renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), mode) != 0)
-        error = errno;
-    if (error)
-        return FailWith(error, source);
+    if (os::Rename(source, target, mode) != 0)
+        return FailWith(errno, source);
     Release(source);
     if (flags & MOVEFILE_WRITE_THROUGH)
         SyncFolderOf(target);
     return TRUE;
 }
+
+// Whole files
+
+namespace platform {
+
+int TakeLockFile(const std::string& path, int operation)
+{
+    int fd = os::Open(path, O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    struct stat info{};
+    bool regular = fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (fd >= 0 && !regular)
+        os::Close(fd, path);
+    if (!regular && (fd >= 0 || errno == ELOOP) && os::Unlink(path) == 0)
+        fd = os::Create(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    else if (!regular)
+        fd = -1;
+    while (fd >= 0 && os::Lock(fd, path, operation) != 0) {
+        if (errno == EINTR)
+            continue;
+        int error = errno;
+        os::Close(fd, path);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+int ReadRegularFile(const std::string& path, size_t limit, std::string& bytes, FileStamp* stamp)
+{
+    int fd = os::Open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat info{};
+    int error = fstat(fd, &info) != 0 ? errno : !S_ISREG(info.st_mode) ? EINVAL
+              : static_cast<unsigned long long>(info.st_size) > limit ? EFBIG : 0;
+    char buffer[65536];
+    while (!error) {
+        ssize_t got = os::Read(fd, path, buffer, sizeof buffer);
+        if (got == 0)
+            break;
+        if (got < 0 && errno != EINTR && errno != EAGAIN)
+            error = errno;
+        else if (got > 0)
+            bytes.append(buffer, static_cast<size_t>(got));
+        if (bytes.size() > limit)
+            error = EFBIG;
+    }
+    if (stamp)
+        *stamp = StampOf(info);
+    os::Close(fd, path);
+    return error;
+}
+
+FileStamp StampOf(const struct stat& info)
+{
+    return {static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino),
+            static_cast<long long>(info.st_size), info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec,
+            info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec};
+}
+
+bool StampOfPath(const std::string& path, FileStamp& stamp)
+{
+    struct stat info{};
+    if (stat(path.c_str(), &info) != 0)
+        return false;
+    stamp = StampOf(info);
+    return true;
+}
+
+int ReplaceFileWhole(const std::string& path, const std::string& prefix, const std::string& bytes,
+                     const std::function<int()>& beforeMove)
+{
+    std::string dir = path.substr(0, path.rfind('/')), temp;
+    unsigned number = 0;
+    int fd = MakeTemporary(dir, prefix, temp, number);
+    if (fd < 0)
+        return errno;
+    size_t done = 0;
+    int error = WriteAllBytes(fd, temp, bytes.data(), bytes.size(), &done);
+    if (!error && os::Sync(fd, temp) != 0)
+        error = errno;
+    if (!error)
+        error = beforeMove();
+    if (!error && os::Rename(temp, path) != 0)
+        error = errno;
+    if (error)
+        os::Unlink(temp);
+    Release(temp);
+    if (!error)
+        SyncFolder(dir);  // best effort: the new file is in place
+    return error;
+}
+
+}  // namespace platform

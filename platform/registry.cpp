@@ -1,16 +1,18 @@
 // The registry: HKEY_LOCAL_MACHINE kept in a REGEDIT4 text file under the
-// user's configuration directory. Every call reads the file afresh. What is
+// user's configuration directory. A call reads the file again only when it
+// changed since the last read. What is
 // set through an open key is seen at once by this process and reaches the
 // disk together, when the key is closed or flushed: one locked
 // read-modify-write that replaces the file atomically. The text model is
 // regtext.cpp's.
 //
-// Divisions: open keys and changes not yet stored, the store (the file,
-// its lock, its temporary files), the handle calls.
+// Divisions: open keys and changes not yet stored, the store (the file
+// through files.cpp's whole-file calls and lock, the last read kept), the
+// handle calls.
 #include "platform/files.h"
+#include "platform/os.h"
 #include "platform/regtext.h"
 #include "platform/platform.h"
-#include "platform/seams.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -30,10 +32,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include <dirent.h>
+#include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 // Open keys and changes not yet stored
 
@@ -46,6 +48,9 @@ using namespace platform;
 
 namespace {
 
+// The settings file is refused above this size; real settings are a few
+// hundred bytes, and one value's line may take up to half of it.
+constexpr size_t kMaxRegistryFile = 2 * kMaxRegistryLine;
 
 // A change made through an open key that has not reached the disk yet.
 struct Pending {
@@ -58,19 +63,6 @@ struct Pending {
 std::mutex handlesMutex;
 std::unordered_set<HKEY> handles;
 std::vector<Pending> pending;  // in the order made; guarded by handlesMutex
-
-// Closes a file descriptor when it goes out of scope.
-struct Descriptor {
-    explicit Descriptor(int fd) : fd(fd) {}
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int fd;
-};
 
 // The store
 
@@ -101,73 +93,77 @@ LONG ErrorFrom(int error, LONG fallback)
     return fallback;
 }
 
-// Opens the lock file and takes the flock `operation` on it; -1 with errno
-// set on failure. A link planted at its name is removed, never followed.
-int TakeLock(const std::string& path, int operation)
+// Says on standard error, once for each file and reason, why the settings file cannot be read, and
+// that the defaults stand in for it until the settings are saved.
+void SayRefused(const std::string& path, const FileStamp& stamp, int error)
 {
-    int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 && errno == ELOOP && unlink(path.c_str()) == 0)
-        fd = open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    while (fd >= 0 && flock(fd, operation) != 0) {
-        if (errno == EINTR)
-            continue;
-        int error = errno;
-        close(fd);
-        errno = error;
-        return -1;
-    }
-    return fd;
+    static std::mutex sayMutex;
+    static std::string said;  // the file and reason said last
+    std::lock_guard<std::mutex> lock(sayMutex);
+    std::string now = path + ":" + std::to_string(stamp.device) + ":" + std::to_string(stamp.inode) + ":" +
+                      std::to_string(error);
+    if (now == said)
+        return;
+    said = now;
+    const char* why = error == EFBIG ? "is larger than 2 MiB" : "is not a regular file";
+    std::fprintf(stderr, "%s: the settings file %s %s; the default settings are used until they are saved\n",
+                 program_invocation_short_name, path.c_str(), why);
 }
 
-// Reads the whole file; a missing file reads as empty.
-LONG ReadBytes(const std::string& path, std::string& bytes)
+// Reads the file; a missing file reads as empty, and one that is not a
+// regular file or is over the bound as empty and damaged, so that a save
+// keeps it aside.
+LONG ReadStore(const std::string& path, Hive& hive, std::string& bytes, FileStamp& stamp)
 {
-    Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? ERROR_SUCCESS : ErrorFrom(errno, ERROR_BADDB);
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = read(file.fd, buffer, sizeof buffer);
-        if (got == 0)
-            return ERROR_SUCCESS;
-        if (got < 0 && errno != EINTR)
-            return ErrorFrom(errno, ERROR_BADDB);
-        if (got > 0)
-            bytes.append(buffer, static_cast<size_t>(got));
+    int error = ReadRegularFile(path, kMaxRegistryFile, bytes, &stamp);
+    if (error == ENOENT || error == ENOTDIR) {
+        hive = Hive();
+        return ERROR_SUCCESS;
     }
-}
-
-// Writes all of `text` to the file at `path`; the test seam can make it
-// fail part of the way through, as a full disk does.
-bool WriteAll(int fd, const std::string& path, const std::string& text)
-{
-    int refused = platform::CallSeam("registry write", path);
-    size_t done = 0;
-    int error = platform::WriteAllBytes(fd, text.data(), refused ? text.size() / 2 : text.size(), &done);
-    if (error || refused)
-        errno = error ? error : refused;
-    return !error && !refused;
+    if (error == EINVAL || error == EFBIG) {
+        SayRefused(path, stamp, error);
+        bytes.clear();
+        hive = Hive();
+        hive.damaged = true;
+        return ERROR_SUCCESS;
+    }
+    if (error)
+        return ErrorFrom(error, ERROR_BADDB);
+    hive = Parse(bytes);
+    return ERROR_SUCCESS;
 }
 
 // Keeps the damaged file as registry.reg.damaged, or .damaged.1, .2, ... when
-// that name is taken: a hard link, or a copy where links are not supported.
+// that name is taken: a hard link, or a copy where links are not supported
+// (a file that could not be read is moved aside instead).
 bool KeepDamaged(const std::string& path, const std::string& bytes)
 {
     for (int n = 0; n < 10000; ++n) {
         std::string name = path + ".damaged" + (n == 0 ? "" : "." + std::to_string(n));
-        if (link(path.c_str(), name.c_str()) == 0)
+        if (os::Link(path, name) == 0)
             return true;
         if (errno == EEXIST)
             continue;
-        Descriptor copy(open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (copy.fd < 0 && errno == EEXIST)
-            continue;
-        if (copy.fd < 0)
+        if (bytes.empty()) {
+            if (os::Rename(path, name, RENAME_NOREPLACE) == 0)
+                return true;
+            if (errno == EEXIST)
+                continue;
             return false;
-        if (WriteAll(copy.fd, name, bytes) && fsync(copy.fd) == 0)
+        }
+        int fd = os::Create(name, O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
+            return false;
+        size_t done = 0;
+        int error = WriteAllBytes(fd, name, bytes.data(), bytes.size(), &done);
+        if (!error && os::Sync(fd, name) != 0)
+            error = errno;
+        os::Close(fd, name);
+        if (!error)
             return true;
-        int error = errno;
-        unlink(name.c_str());
+        os::Unlink(name);
         errno = error;
         return false;
     }
@@ -175,50 +171,12 @@ bool KeepDamaged(const std::string& path, const std::string& bytes)
     return false;
 }
 
-// Removes the temporary files a writer killed part way left beside the
-// registry. Called under the exclusive lock, when no other writer has one.
-void RemoveLeftovers(const std::string& dir)
+// Puts the text in the file's place in one rename, keeping a damaged
+// original aside just before; on failure the old file stays as it was.
+LONG Save(const std::string& path, const std::string& text, const std::string* damaged)
 {
-    const std::string prefix = "registry.reg.new-";
-    DIR* listing = opendir(dir.c_str());
-    while (struct dirent* entry = listing ? readdir(listing) : nullptr)
-        if (std::string_view(entry->d_name).starts_with(prefix))
-            unlinkat(dirfd(listing), entry->d_name, 0);
-    if (listing)
-        closedir(listing);
-}
-
-// Writes the text to a new temporary file beside the registry (created
-// exclusively, never through a name that exists), keeps a damaged original
-// aside, then renames the new file into place. On failure the old file
-// stays as it was and the temporary file is removed.
-LONG Save(const std::string& dir, const std::string& path, const std::string& text, const std::string* damaged)
-{
-    RemoveLeftovers(dir);
-    std::string temp = path + ".new-XXXXXX";
-    int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return ErrorFrom(errno, ERROR_WRITE_FAULT);
-    bool done = WriteAll(fd, temp, text) && fsync(fd) == 0;
-    int error = errno;
-    if (close(fd) != 0 && done) {
-        done = false;
-        error = errno;
-    }
-    if (done && damaged && !KeepDamaged(path, *damaged)) {
-        done = false;
-        error = errno;
-    }
-    if (done && rename(temp.c_str(), path.c_str()) != 0) {
-        done = false;
-        error = errno;
-    }
-    if (!done) {
-        unlink(temp.c_str());
-        return ErrorFrom(error, ERROR_WRITE_FAULT);
-    }
-    platform::SyncFolder(dir);  // best effort: the new file is in place
-    return ERROR_SUCCESS;
+    int error = ReplaceFileWhole(path, "reg", text, [&]() { return !damaged || KeepDamaged(path, *damaged) ? 0 : errno; });
+    return error ? ErrorFrom(error, ERROR_WRITE_FAULT) : ERROR_SUCCESS;
 }
 
 // Applies pending changes to a hive: those of `handle`, or every one when
@@ -239,26 +197,61 @@ bool ApplyPending(Hive& hive, HKEY handle)
     return changed;
 }
 
-// Reads the hive afresh under a shared lock, with this process's changes
-// not yet on the disk on top. The lock is best effort so that a file in a
-// read-only directory still reads.
+// The hive as last read, and the stamp of the file it was read from: a
+// query whose file has the same stamp is answered without reading it again.
+// A file changed within the last few milliseconds is read again all the
+// same, since its timestamp may not have moved yet.
+std::mutex storeMutex;
+std::string storedPath;
+FileStamp storedStamp;
+Hive storedHive;
+constexpr long long kRacyNs = 20 * 1000000LL;
+
+bool StillStored(const std::string& path, FileStamp& stamp)
+{
+    if (!StampOfPath(path, stamp))
+        return false;
+    struct timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    long long nowNs = now.tv_sec * 1000000000LL + now.tv_nsec;
+    std::lock_guard<std::mutex> lock(storeMutex);
+    return path == storedPath && stamp == storedStamp && nowNs - stamp.modified > kRacyNs &&
+           nowNs - stamp.changed > kRacyNs;
+}
+
+// The hive as it is on the disk, read under a shared lock when it changed
+// since the last read, with this process's changes not yet on the disk on
+// top. The lock is best effort so that a file in a read-only directory
+// still reads.
 LONG LoadHive(Hive& hive)
 {
     std::string dir = ConfigDir();
     if (!dir.empty()) {
         std::string path = dir + "/registry.reg";
-        Descriptor lock(TakeLock(path + ".lock", LOCK_SH));
-        std::string bytes;
-        if (LONG status = ReadBytes(path, bytes))
-            return status;
-        hive = Parse(bytes);
+        FileStamp stamp;
+        if (StillStored(path, stamp)) {
+            std::lock_guard<std::mutex> lock(storeMutex);
+            hive = storedHive;
+        } else {
+            int lock = TakeLockFile(path + ".lock", LOCK_SH);
+            std::string bytes;
+            LONG status = ReadStore(path, hive, bytes, stamp);
+            if (lock >= 0)
+                os::Close(lock, path + ".lock");
+            if (status)
+                return status;
+            std::lock_guard<std::mutex> guard(storeMutex);
+            storedPath = path;
+            storedStamp = stamp;
+            storedHive = hive;
+        }
     }
     ApplyPending(hive, nullptr);
     return ERROR_SUCCESS;
 }
 
-// Applies `change` to the hive under the exclusive lock and saves the result
-// when `change` reports that it changed something.
+// Applies `change` to the hive read afresh under the exclusive lock and
+// saves the result when `change` reports that it changed something.
 LONG Update(const std::function<bool(Hive&)>& change)
 {
     std::string dir = ConfigDir();
@@ -269,16 +262,20 @@ LONG Update(const std::function<bool(Hive&)>& change)
     if (made)
         return ErrorFrom(made.value(), ERROR_PATH_NOT_FOUND);
     std::string path = dir + "/registry.reg";
-    Descriptor lock(TakeLock(path + ".lock", LOCK_EX));
-    if (lock.fd < 0)
+    int lock = TakeLockFile(path + ".lock", LOCK_EX);
+    if (lock < 0)
         return ErrorFrom(errno, ERROR_WRITE_FAULT);
     std::string bytes;
-    if (LONG status = ReadBytes(path, bytes))
-        return status;
-    Hive hive = Parse(bytes);
-    if (!change(hive))
-        return ERROR_SUCCESS;
-    return Save(dir, path, Serialize(hive), hive.damaged ? &bytes : nullptr);
+    Hive hive;
+    FileStamp stamp;
+    LONG status = ReadStore(path, hive, bytes, stamp);
+    if (status == ERROR_SUCCESS && change(hive)) {
+        std::string text = Serialize(hive);
+        status = text.size() > kMaxRegistryFile ? ERROR_INVALID_PARAMETER
+                                                : Save(path, text, hive.damaged ? &bytes : nullptr);
+    }
+    os::Close(lock, path + ".lock");
+    return status;
 }
 
 // Runs an entry point; the only exceptions below come from running out of

@@ -28,10 +28,12 @@ void SetMessageBoxHookForTest(MessageBoxHook hook);
 // from now (1: the next) fails as the system would with `error`, once or
 // from then on. A call matches by its operation and, when `file` is given,
 // a file name that begins with it. A failed write has written half of its
-// bytes first. The operations: "create" (a temporary file), "open",
-// "write", "flush", "close", "delete", "move" (on the target), "sync
-// folder" (on the folder) for the file handles; "registry write" for the
-// registry file.
+// bytes first. The operations are the system calls of platform/os.h, by
+// these names: "open", "create" (a file that must be new), "read",
+// "write", "truncate", "flush" (fsync), "close", "move" (rename, on the
+// target), "link", "delete", "mkdir", "sync folder" (on the folder),
+// "lock" (flock), and for the window station's sockets "socket",
+// "connect", "listen", "accept", "send", "receive" (on the socket's path).
 enum class Fault { Once, FromThenOn };
 void FailCallForTest(const std::string& operation, int nth, int error, Fault repeat = Fault::Once,
                      const std::string& file = "");

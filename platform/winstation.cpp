@@ -10,6 +10,7 @@
 
 #include "platform/inspect.h"
 #include "platform/internal.h"
+#include "platform/os.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -54,7 +55,7 @@ constexpr size_t kMaxClients = 32; // connections read at once
 
 bool MakePrivateDirectory(const std::string& path)
 {
-    if (path.empty() || (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST))
+    if (path.empty() || (os::MakeFolder(path, 0700) != 0 && errno != EEXIST))
         return false;
     struct stat info{};
     if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid())
@@ -84,13 +85,13 @@ bool WaitFor(int fd, short events, int timeoutMs)
     return ready > 0;
 }
 
-bool WriteAll(int fd, const std::string& data, int timeoutMs)
+bool WriteAll(int fd, const std::string& path, const std::string& data, int timeoutMs)
 {
     size_t done = 0;
     while (done < data.size()) {
         if (!WaitFor(fd, POLLOUT, timeoutMs))
             return false;
-        ssize_t n = send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+        ssize_t n = os::Send(fd, path, data.data() + done, data.size() - done);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
@@ -101,7 +102,7 @@ bool WriteAll(int fd, const std::string& data, int timeoutMs)
 }
 
 // Reads until the peer closes, or up to a line end when `oneLine`.
-bool ReadReply(int fd, std::string& out, bool oneLine, int timeoutMs)
+bool ReadReply(int fd, const std::string& path, std::string& out, bool oneLine, int timeoutMs)
 {
     const size_t limit = 16 * 1024 * 1024;
     char buffer[4096];
@@ -110,7 +111,7 @@ bool ReadReply(int fd, std::string& out, bool oneLine, int timeoutMs)
             return true;
         if (!WaitFor(fd, POLLIN, timeoutMs))
             return false;
-        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        ssize_t n = os::Receive(fd, path, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -138,17 +139,17 @@ int ConnectTo(const std::string& dir, int pid)
         return -1;
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, path.c_str());
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = os::Socket(SOCK_STREAM | SOCK_CLOEXEC, path);
     if (fd < 0)
         return -1;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (os::Connect(fd, path, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         if (errno == ECONNREFUSED && kill(pid, 0) != 0 && errno == ESRCH)
-            unlink(path.c_str());
-        close(fd);
+            os::Unlink(path);
+        os::Close(fd, path);
         return -1;
     }
     if (!SameUser(fd)) {
-        close(fd);
+        os::Close(fd, path);
         return -1;
     }
     return fd;
@@ -189,15 +190,15 @@ void HandOver(int fd, const std::string& request)
     std::lock_guard<std::mutex> lock(g_serverMutex);
     QCoreApplication* application = QCoreApplication::instance();
     if (!g_serving || !application) {
-        WriteAll(fd, "error\tnot served\n", kReplyMs);
-        close(fd);
+        WriteAll(fd, g_socketPath, "error\tnot served\n", kReplyMs);
+        os::Close(fd, g_socketPath);
         return;
     }
     QMetaObject::invokeMethod(application, [fd, request] {
         std::string reply = AnswerOnGuiThread(request);
         RefreshSnapshotIfChanged(ProgramWaiting());
-        WriteAll(fd, reply, kReplyMs);
-        close(fd);
+        WriteAll(fd, g_socketPath, reply, kReplyMs);
+        os::Close(fd, g_socketPath);
     }, Qt::QueuedConnection);
 }
 
@@ -210,8 +211,8 @@ void Serve(int fd, const std::string& request)
         HandOver(fd, request);
         return;
     }
-    WriteAll(fd, reply, kReplyMs);
-    close(fd);
+    WriteAll(fd, g_socketPath, reply, kReplyMs);
+    os::Close(fd, g_socketPath);
 }
 
 // Tells every other process that a window of this one became active.
@@ -221,8 +222,8 @@ void Announce(const std::string& dir)
         int fd = ConnectTo(dir, pid);
         if (fd < 0)
             continue;
-        WriteAll(fd, "inactive\n", kAnnounceMs);
-        close(fd);
+        WriteAll(fd, dir, "inactive\n", kAnnounceMs);
+        os::Close(fd, dir);
     }
 }
 
@@ -236,11 +237,11 @@ struct Client {
 bool ReadClient(Client& client)
 {
     char buffer[4096];
-    ssize_t n = recv(client.fd, buffer, sizeof buffer, 0);
+    ssize_t n = os::Receive(client.fd, g_socketPath, buffer, sizeof buffer);
     if (n < 0 && (errno == EINTR || errno == EAGAIN))
         return false;
     if (n <= 0 || client.request.size() > 64 * 1024) {
-        close(client.fd);
+        os::Close(client.fd, g_socketPath);
         return true;
     }
     client.request.append(buffer, static_cast<size_t>(n));
@@ -254,11 +255,11 @@ bool ReadClient(Client& client)
 
 void AcceptClient(std::vector<Client>& clients)
 {
-    int fd = accept4(g_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    int fd = os::Accept(g_listenFd, g_socketPath, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
         return;
     if (!SameUser(fd)) {
-        close(fd);
+        os::Close(fd, g_socketPath);
         return;
     }
     clients.push_back({fd, std::string(), Clock::now() + std::chrono::milliseconds(kRequestMs)});
@@ -276,7 +277,7 @@ void ServerLoop(const std::string& dir)
             break;
         if (fds[0].revents) {
             char drained[64];
-            while (read(g_wakeFds[0], drained, sizeof drained) > 0) {
+            while (os::Read(g_wakeFds[0], "wake", drained, sizeof drained) > 0) {
             }
             std::unique_lock<std::mutex> lock(g_serverMutex);
             if (!g_serving)
@@ -291,7 +292,7 @@ void ServerLoop(const std::string& dir)
         for (size_t i = 0; i < clients.size(); ++i) {
             bool done = fds[i + 2].revents ? ReadClient(clients[i]) : false;
             if (!done && now >= clients[i].deadline) {
-                close(clients[i].fd);
+                os::Close(clients[i].fd, g_socketPath);
                 done = true;
             }
             if (!done)
@@ -302,13 +303,13 @@ void ServerLoop(const std::string& dir)
             AcceptClient(clients);
     }
     for (const Client& client : clients)
-        close(client.fd);
+        os::Close(client.fd, g_socketPath);
 }
 
 void Wake()
 {
     char byte = 1;
-    (void)!write(g_wakeFds[1], &byte, 1);
+    (void)!os::Write(g_wakeFds[1], "wake", &byte, 1);
 }
 
 // Starting
@@ -381,17 +382,17 @@ int Listen(const std::string& dir, std::string& path, std::string& why)
     }
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, staging.c_str());
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int fd = os::Socket(SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, path);
     if (fd < 0) {
         why = std::strerror(errno);
         return -1;
     }
-    unlink(staging.c_str());
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0 ||
-        rename(staging.c_str(), path.c_str()) != 0) {
+    os::Unlink(staging);
+    if (os::Listen(fd, path, reinterpret_cast<sockaddr*>(&address), sizeof address, 16) != 0 ||
+        os::Rename(staging, path) != 0) {
         why = std::string(std::strerror(errno)) + " in " + dir;
-        unlink(staging.c_str());
-        close(fd);
+        os::Unlink(staging);
+        os::Close(fd, path);
         return -1;
     }
     return fd;
@@ -430,8 +431,8 @@ void StationStart()
     }
     if (pipe2(g_wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
         ReportNoStation(std::strerror(errno));
-        unlink(path.c_str());
-        close(fd);
+        os::Unlink(path);
+        os::Close(fd, path);
         return;
     }
     g_listenFd = fd;
@@ -452,13 +453,13 @@ void StationStop()
         g_serving = false;
         Wake();
     }
-    unlink(g_socketPath.c_str());
+    os::Unlink(g_socketPath);
     g_server->join();
     delete g_server;
     g_server = nullptr;
-    close(g_listenFd);
-    close(g_wakeFds[0]);
-    close(g_wakeFds[1]);
+    os::Close(g_listenFd, g_socketPath);
+    os::Close(g_wakeFds[0], "wake");
+    os::Close(g_wakeFds[1], "wake");
     g_listenFd = g_wakeFds[0] = g_wakeFds[1] = -1;
 }
 
@@ -471,9 +472,10 @@ bool StationRequest(int pid, const std::string& request, std::string& reply, int
     int fd = ConnectTo(StationDirectory(), pid);
     if (fd < 0)
         return false;
-    bool sent = WriteAll(fd, request + "\n", timeoutMs);
-    bool ok = sent && ReadReply(fd, reply, false, timeoutMs);
-    close(fd);
+    std::string peer = std::to_string(pid) + ".sock";
+    bool sent = WriteAll(fd, peer, request + "\n", timeoutMs);
+    bool ok = sent && ReadReply(fd, peer, reply, false, timeoutMs);
+    os::Close(fd, peer);
     if (silent)
         *silent = !ok;
     return ok;
@@ -547,10 +549,10 @@ std::string ClaimPath(const std::string& dir, const std::wstring& caption)
 }
 
 // The process that wrote its ID into a claim file, or 0.
-int ClaimHolder(int fd)
+int ClaimHolder(int fd, const std::string& path)
 {
     char text[16] = {};
-    return pread(fd, text, sizeof text - 1, 0) > 0 ? ToInt(text) : 0;
+    return os::ReadAt(fd, path, text, sizeof text - 1, 0) > 0 ? ToInt(text) : 0;
 }
 
 }  // namespace
@@ -564,22 +566,23 @@ bool StationClaim(const std::wstring& caption, int* holder)
     std::string dir = StationDirectory();
     if (dir.empty())
         return true;  // no station: nothing to coordinate with
-    int fd = open(ClaimPath(dir, caption).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    std::string path = ClaimPath(dir, caption);
+    int fd = os::Open(path, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0)
         return true;
     auto deadline = Clock::now() + std::chrono::milliseconds(kClaimMs);
-    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    while (os::Lock(fd, path, LOCK_EX | LOCK_NB) != 0) {
         if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline) {
             if (holder)
-                *holder = ClaimHolder(fd);
-            close(fd);
+                *holder = ClaimHolder(fd, path);
+            os::Close(fd, path);
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(kClaimPollMs));
     }
     std::string pid = std::to_string(getpid());
-    if (ftruncate(fd, 0) == 0)
-        (void)!pwrite(fd, pid.data(), pid.size(), 0);
+    if (os::Truncate(fd, path) == 0)
+        (void)!os::WriteAt(fd, path, pid.data(), pid.size(), 0);
     g_claims[caption] = fd;
     return true;
 }
@@ -589,14 +592,14 @@ void StationRelease(const std::wstring& caption)
     auto found = g_claims.find(caption);
     if (found == g_claims.end())
         return;
-    close(found->second);
+    os::Close(found->second, "claim");
     g_claims.erase(found);
 }
 
 void StationReleaseAll()
 {
     for (const auto& claim : g_claims)
-        close(claim.second);
+        os::Close(claim.second, "claim");
     g_claims.clear();
 }
 

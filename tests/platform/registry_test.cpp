@@ -6,8 +6,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <set>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -134,7 +137,7 @@ TEST_F(RegistryTest, TemporaryFilesAreNewAndLeftoversGo)
     const std::string target = WriteFile("precious.txt", "precious");
     for (const char* name : {"registry.reg.lock", "registry.reg.damaged"})
         fs::create_symlink(target, configDir + "/corvale/" + name);
-    WriteFile("config/corvale/registry.reg.new-Ab12Cd", "left by a killed writer");
+    WriteFile("config/corvale/reg1.TMP", "left by a killed writer");
     HKEY key = Create();
     EXPECT_EQ(SetNumber(key, L"Team", 3), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
@@ -300,7 +303,7 @@ TEST_F(RegistryTest, DamagedLinesReadAsMissingAndOriginalIsKeptOnWrite)
         {"value before key", header + "\"Team\"=dword:00000005\n" + kSection + good, L"error 2"},
         {"repeated value", header + kSection + "\"Team\"=dword:00000001\n\"TEAM\"=dword:00000005\n" + good, L"dword 5"},
         {"no header", kSection + good + "\"Team\"=dword:00000005\n", L"dword 5"},
-        {"very long line", header + kSection + "\"Team\"=\"" + std::string(2 << 20, '\\') + "\"\n" + good, L"error 2"},
+        {"very long line", header + kSection + "\"Team\"=\"" + std::string((1 << 20) + 1, '\\') + "\"\n" + good, L"error 2"},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -335,7 +338,7 @@ TEST_F(RegistryTest, FailedWriteLeavesOldFileIntact)
             SetText(key, L"OffSet", L"-3");
         RegCloseKey(key);
         const std::string before = ReadFile(RegPath());
-        FailCallForTest("registry write", 1, ENOSPC, Fault::FromThenOn);
+        FailCallForTest("write", 1, ENOSPC, Fault::FromThenOn, "reg");
         // The failure of the write comes with the flush or the close; what
         // was set goes with it.
         key = Create();
@@ -350,6 +353,41 @@ TEST_F(RegistryTest, FailedWriteLeavesOldFileIntact)
         EXPECT_EQ(FilesBesideRegistry(), (std::set<std::string>{"registry.reg", "registry.reg.lock"}));
         EXPECT_EQ(Read(L"OffSet"), L"-3");
         EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Other", 0, 0, &other), ERROR_FILE_NOT_FOUND);
+    }
+}
+
+// A settings file that is no regular file, or is far too large, is neither
+// waited on nor read: the settings read as missing, a line on standard
+// error says why, and a save keeps the odd file aside as damaged.
+TEST_F(RegistryTest, UnreadableSettingsFileReadsAsDefaultsAndIsKeptOnSave)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> plant;  // given the registry's path
+        const char* said;                               // on standard error, or "" for nothing
+    } cases[] = {
+        {"a FIFO", [](const std::string& path) { mkfifo(path.c_str(), 0600); }, "is not a regular file"},
+        {"a link to /dev/zero", [](const std::string& path) { fs::create_symlink("/dev/zero", path); },
+         "is not a regular file"},
+        {"3 MiB", [](const std::string& path) { std::ofstream(path) << "REGEDIT4\n" << std::string(3 << 20, '\n'); },
+         "is larger than 2 MiB"},
+        {"a FIFO at the lock", [](const std::string& path) { mkfifo((path + ".lock").c_str(), 0600); }, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(configDir + "/corvale");
+        fs::create_directories(configDir + "/corvale");
+        c.plant(RegPath());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Read(L"Team"), L"error 2");
+        std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(*c.said ? RegPath() + " " + c.said : ""), std::string::npos) << said;
+        HKEY key = Create();
+        EXPECT_EQ(SetNumber(key, L"Team", 3), ERROR_SUCCESS);
+        EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        EXPECT_EQ(Read(L"Team"), L"dword 3");
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(RegPath() + ".lock")));
+        EXPECT_EQ(fs::exists(fs::symlink_status(RegPath() + ".damaged")), *c.said != 0);
     }
 }
 

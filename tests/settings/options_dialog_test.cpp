@@ -164,7 +164,7 @@ TEST_F(OptionsDialogTest, SaveThatCannotStoreSaysWhy)
         std::wstring reason;
     };
     const Case cases[] = {
-        {"full disk", [] { FailCallForTest("registry write", 1, ENOSPC, Fault::FromThenOn); return true; }, [] { ClearFaultsForTest(); return true; },
+        {"full disk", [] { FailCallForTest("write", 1, ENOSPC, Fault::FromThenOn, "reg"); return true; }, [] { ClearFaultsForTest(); return true; },
          L"There is not enough space on the disk."},
         {"read-only folder",
          [&] { return std::system(("mount --bind '" + folder + "' '" + folder + "' 2>/dev/null && mount -o remount,ro,bind '" +
