@@ -36,12 +36,25 @@ void EndWithFailure(HWND dialog)
     EndDialog(dialog, 1);
 }
 
+// A transfer the person cancelled while it waited: the main window back as
+// Cancel has it, with no message.
+void EndCancelled(HWND dialog)
+{
+    CloseInternetHandles();
+    SetCursor(nullptr);
+    ShowMainInsteadOf(dialog);
+    EndDialog(dialog, 2);
+}
+
 // Stage 1: both files, then the standings and the schedule table reloaded.
 void TransferFiles(HWND dialog)
 {
     KillTimer(dialog, kTransferStage);
     if (!FetchStandings(dialog) || !FetchSchedule(dialog)) {
-        EndWithFailure(dialog);
+        if (FetchCancelled())
+            EndCancelled(dialog);
+        else
+            EndWithFailure(dialog);
         return;
     }
     CloseInternetHandles();

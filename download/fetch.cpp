@@ -4,10 +4,12 @@
 #include "app/startup.h"
 #include "download/file_checks.h"
 
+#include <cstdio>
 #include <cwchar>
 #include <initializer_list>
 
 WCHAR g_lastErrorText[kErrorTextChars];
+int g_lastErrorCode = 0;
 
 namespace {
 
@@ -23,6 +25,7 @@ constexpr long kLargestBody = 4 * 1024 * 1024;
 // The label of a body that arrived whole but is not a file of its kind
 // that the program can use: a sign-in page, another season's schedule.
 const WCHAR kUnusableLabel[] = L"Invalid File";
+const WCHAR kTooLargeText[] = L"File Too Large %d\nThe server %ls %llu bytes; a data file may have at most %ld.";
 
 HINTERNET g_session = nullptr;     // InternetOpenW
 HINTERNET g_connection = nullptr;  // InternetConnectW
@@ -96,6 +99,7 @@ void ShowStatusImage(HWND dialog, int shown)
 // The failure steps: the code first, then the handles, then the text.
 int Fail(const WCHAR* label, int code)
 {
+    g_lastErrorCode = code;
     CloseInternetHandles();
     WCHAR text[kErrorTextChars];
     std::wcsncpy(text, label, kErrorTextChars - 1);
@@ -117,9 +121,33 @@ int FailOnStatus()
     DWORD reasonSize = sizeof reason;
     if (!HttpQueryInfoW(g_request, HTTP_QUERY_STATUS_TEXT, reason, &reasonSize, nullptr) || reason[0] == L'\0')
         std::wcscpy(reason, L"Error");
+    g_lastErrorCode = static_cast<int>(status);
     CloseInternetHandles();
     wsprintfW(g_lastErrorText, L"Server Refused %d\n%s", static_cast<int>(status), reason);
     return 0;
+}
+
+// A body too large to take: refused with its size named, as announced by
+// the server or as far as it was read.
+int FailTooLarge(const WCHAR* how, unsigned long long bytes)
+{
+    g_lastErrorCode = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    CloseInternetHandles();
+    std::swprintf(g_lastErrorText, kErrorTextChars, kTooLargeText, ERROR_HTTP_INVALID_SERVER_RESPONSE, how, bytes,
+                  kLargestBody);
+    return 0;
+}
+
+// A body the server announces larger than any data file is refused before
+// a byte of it is read.
+int FailOnAnnouncedSize()
+{
+    ULONGLONG announced = 0;
+    DWORD size = sizeof announced;
+    if (!HttpQueryInfoW(g_request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER64, &announced, &size, nullptr) ||
+        announced <= static_cast<ULONGLONG>(kLargestBody))
+        return 1;
+    return FailTooLarge(L"announced", announced);
 }
 
 // Streams the body into `file`; 1 when it arrived whole.
@@ -135,7 +163,7 @@ int ReceiveBody(HANDLE file)
             return 1;
         total += static_cast<long>(count);
         if (total > kLargestBody)
-            return Fail(L"File Too Large", ERROR_HTTP_INVALID_SERVER_RESPONSE);
+            return FailTooLarge(L"sent more than", kLargestBody);
         DWORD written = 0;
         if (!WriteFile(file, piece, count, &written, nullptr))
             return Fail(L"File Error", static_cast<int>(GetLastError()));
@@ -204,7 +232,7 @@ int Fetch(HWND dialog, const FetchTarget& target)
         return Fail(L"Send Request Error", static_cast<int>(GetLastError()));
     if (target.shownAfterSend)
         ShowStatusImage(dialog, target.shownAfterSend);
-    if (!FailOnStatus())
+    if (!FailOnStatus() || !FailOnAnnouncedSize())
         return 0;
     return StoreBody(target);
 }
@@ -221,6 +249,11 @@ int FetchSchedule(HWND dialog)
 {
     return Fetch(dialog, {L"/sports/football/2003/Schedule.dat", g_schedulePath, L"Schedule", IDC_DOWNLOADING_SCHEDULES, 0,
                           CheckScheduleFile});
+}
+
+int FetchCancelled()
+{
+    return g_lastErrorCode == ERROR_INTERNET_OPERATION_CANCELLED;
 }
 
 void CloseInternetHandles()

@@ -16,6 +16,10 @@ extern WCHAR g_lastErrorText[kErrorTextChars];  // the message of the last faile
 int FetchStandings(HWND dialog);
 int FetchSchedule(HWND dialog);
 
+// 1 when the last failed fetch was stopped because the person cancelled
+// the download while it waited.
+int FetchCancelled();
+
 // Closes every held Internet handle: request, connection, session.
 void CloseInternetHandles();
 

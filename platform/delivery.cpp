@@ -2,16 +2,21 @@
 // platform call (an Internet request), the platform keeps painting and
 // answering the window station, but what would reach the program (input,
 // timers, posted messages, activation) waits here, in order, until the
-// call has returned. Timers are delivered through it too.
+// call has returned. A person's request to close or cancel the window the
+// call is made for stops the call instead of waiting behind it. Timers are
+// delivered through it too.
 //
-// Divisions: held deliveries, blocking calls, timers.
+// Divisions: held deliveries, blocking calls, input while waiting, timers.
 
 #include "platform/internal.h"
 #include "platform/seams.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
+#include <QWidget>
 
 #include <deque>
 #include <functional>
@@ -79,19 +84,41 @@ void PostToProgram(std::function<void()> delivery)
 // Blocking calls. While one lasts, the window station answers dumps from a
 // snapshot taken as it begins (the program changes nothing meanwhile).
 
+namespace {
+
+WindowObject* g_waitingFor = nullptr;  // the top-level window the call is made for
+uint64_t g_stopTurn = 0;               // the program's turn in which a stop was asked
+
+WindowObject* TopLevelOf(WindowObject* window)
+{
+    while (window && window->parent)
+        window = window->parent;
+    return window;
+}
+
+void ReplayHeldInput();
+void HoldInputWhileWaiting();
+
+}  // namespace
+
 BlockingCall::BlockingCall() : m_counted(OnGuiThread())
 {
     if (!m_counted)
         return;
-    if (g_blockDepth++ == 0)
-        RefreshSnapshotIfChanged(true);
+    if (g_blockDepth++ != 0)
+        return;
+    g_waitingFor = TopLevelOf(HandlingWindow());
+    HoldInputWhileWaiting();
+    RefreshSnapshotIfChanged(true);
 }
 
 BlockingCall::~BlockingCall()
 {
     if (!m_counted || --g_blockDepth != 0)
         return;
+    g_waitingFor = nullptr;
     RefreshSnapshotIfChanged(false);
+    ReplayHeldInput();
     PostDrain();
 }
 
@@ -99,9 +126,96 @@ void ServeWhileBlocked()
 {
     if (g_blockDepth == 0 || !OnGuiThread())
         return;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents();
     RefreshSnapshotIfChanged(true);
 }
+
+void AskToStopWaiting(WindowObject* window)
+{
+    if (g_blockDepth > 0 && g_waitingFor && TopLevelOf(window) == g_waitingFor)
+        g_stopTurn = ProgramTurn();
+}
+
+bool StopAsked()
+{
+    return g_blockDepth > 0 && g_stopTurn != 0 && g_stopTurn == ProgramTurn();
+}
+
+// Input while waiting: Escape in the window the call is made for is that
+// window's close; other keys, clicks and wheel turns are held and given
+// again, in order, once the call has returned; pointer moves are dropped.
+
+namespace {
+
+struct HeldEvent {
+    QPointer<QObject> target;  // gone when its widget went meanwhile
+    QEvent* event;             // a copy, owned until given again
+};
+std::vector<HeldEvent> g_heldInput;
+
+bool IsInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::KeyPress: case QEvent::KeyRelease: case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress: case QEvent::MouseButtonRelease: case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove: case QEvent::HoverMove: case QEvent::Wheel: case QEvent::ContextMenu:
+    case QEvent::TouchBegin: case QEvent::TouchUpdate: case QEvent::TouchEnd: case QEvent::InputMethod:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsKept(QEvent::Type type)
+{
+    return type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::MouseButtonPress ||
+           type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick || type == QEvent::Wheel;
+}
+
+bool IsEscapeInWaitingWindow(QObject* target, QEvent* event)
+{
+    auto* widget = qobject_cast<QWidget*>(target);
+    return event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && widget &&
+           g_waitingFor && g_waitingFor->widget && widget->window() == g_waitingFor->widget;
+}
+
+class InputHolder : public QObject {
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override
+    {
+        if (g_blockDepth == 0 || !IsInput(event->type()) || !event->spontaneous())
+            return false;
+        event->accept();
+        if (IsEscapeInWaitingWindow(target, event))
+            CloseAsUser(g_waitingFor);
+        else if (IsKept(event->type()))
+            g_heldInput.push_back({target, event->clone()});
+        return true;
+    }
+};
+
+void HoldInputWhileWaiting()
+{
+    static InputHolder* holder = nullptr;
+    if (!holder && qApp) {
+        holder = new InputHolder;
+        qApp->installEventFilter(holder);
+    }
+}
+
+void ReplayHeldInput()
+{
+    std::vector<HeldEvent> held = std::move(g_heldInput);
+    g_heldInput.clear();
+    for (HeldEvent& entry : held) {
+        if (entry.target)
+            QCoreApplication::postEvent(entry.target, entry.event);
+        else
+            delete entry.event;
+    }
+}
+
+}  // namespace
 
 // Timers
 

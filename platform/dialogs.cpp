@@ -125,9 +125,10 @@ void PlaceOnScreen(WindowObject* window)
 
 // The desktop's close button and Escape: the window's own cancel command;
 // a dialog that does not handle it is closed by its Cancel button, and one
-// without either simply ends.
+// without either simply ends. What the window waits on stops first.
 void CloseAsUser(WindowObject* window)
 {
+    AskToStopWaiting(window);
     PostToProgram([window] {
         if (!IsLiveWindow(window) || window->ended)
             return;

@@ -13,6 +13,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -29,7 +30,7 @@ using platform::Clock;
 
 const int kConnectMs = 10000;  // to get a connection
 const int kIdleMs = 15000;     // without a byte, once connected
-const int kWholeMs = 120000;   // for a whole transfer, so that a trickle ends too
+const int kWholeMs = 120000;   // for the transfers of one turn of the program, so that a trickle ends too
 const int kSliceMs = 100;      // longest wait before looking at the clock and for a close again
 const int kServeMs = 20;       // longest wait before painting and serving the station again
 
@@ -46,8 +47,7 @@ struct Transfer {
     curl_slist* connectTo = nullptr;
     int connectMs = kConnectMs;
     int idleMs = kIdleMs;
-    int wholeMs = kWholeMs;
-    Clock::time_point started = platform::Now();
+    Clock::time_point deadline;  // when the turn's time for transfers is up
     bool connected = false;    // the request is going out; idle time counts from here
     bool activity = false;     // something arrived since the clock was last read
     bool headersDone = false;  // the final status line and all headers are in
@@ -56,6 +56,7 @@ struct Transfer {
     DWORD error = 0;           // why the transfer failed, once it has
     DWORD status = 0;          // status code of the last status line
     std::string reason;        // its reason phrase
+    long long length = -1;     // its Content-Length, -1 for none or one that cannot be read
     std::string pending;       // the undelivered rest of a write chunk
     char* target = nullptr;    // the caller's buffer during a read
     size_t room = 0;           // its size
@@ -185,6 +186,24 @@ DWORD ErrorFor(CURL* easy, CURLcode code)
     }
 }
 
+bool IsHeader(std::string_view line, std::string_view name)
+{
+    return line.size() >= name.size() &&
+           std::equal(name.begin(), name.end(), line.begin(), [](char a, char b) { return a == std::tolower(b); });
+}
+
+// Decimal digits between blanks, up to 2^62; -1 for anything else.
+long long ContentLength(std::string_view value)
+{
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+        value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t'))
+        value.remove_suffix(1);
+    if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string_view::npos)
+        return -1;
+    return std::stoll(std::string(value));
+}
+
 // Notes each header line: a status line starts a response, the empty line
 // after a final (not 1xx) one ends the headers.
 size_t OnHeader(char* data, size_t size, size_t count, void* user)
@@ -202,6 +221,9 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user)
             transfer->status = transfer->status * 10 + (line[i] - '0');
         transfer->reason = line.size() > 5 ? std::string(line.substr(5)) : "";
         transfer->headersDone = false;
+        transfer->length = -1;
+    } else if (IsHeader(line, "content-length:")) {
+        transfer->length = ContentLength(line.substr(15));
     } else if (line.empty() && transfer->status >= 200) {
         transfer->headersDone = true;
     }
@@ -245,7 +267,7 @@ void Pump(InternetObject& request, Ready ready)
     auto quietSince = platform::Now();
     while (!t.error && !t.done && !ready()) {
         int running = 0;
-        if (request.closed) {
+        if (request.closed || platform::StopAsked()) {
             t.error = ERROR_INTERNET_OPERATION_CANCELLED;
         } else if (curl_multi_perform(t.multi, &running) != CURLM_OK) {
             t.error = ERROR_INTERNET_INTERNAL_ERROR;
@@ -265,7 +287,7 @@ void Pump(InternetObject& request, Ready ready)
         t.activity = false;
         int limit = t.idleMs + (t.connected ? 0 : t.connectMs);
         auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(now - quietSince).count();
-        if (quiet >= limit || now - t.started >= std::chrono::milliseconds(t.wholeMs)) {
+        if (quiet >= limit || now >= t.deadline) {
             t.error = ERROR_INTERNET_TIMEOUT;
         } else {
             platform::ServeWhileBlocked();
@@ -292,6 +314,20 @@ curl_slist* ExtraHeaders(curl_slist* list, LPCWSTR headers, DWORD length)
     return list;
 }
 
+// The end of the time the transfers of the program's present turn have
+// together: the requests made while it handles one message (a Download's
+// two files) share one limit. Outside a turn each request has its own.
+Clock::time_point TurnDeadline()
+{
+    static uint64_t turn = 0;
+    static Clock::time_point deadline;
+    uint64_t now = platform::ProgramTurn();
+    if (now == 0 || now != turn)
+        deadline = platform::Now() + std::chrono::milliseconds(kWholeMs);
+    turn = now;
+    return deadline;
+}
+
 // Sets libcurl up for one send of the request; returns an Internet error or 0.
 DWORD Start(InternetObject& request, Transfer& t, LPCWSTR headers, DWORD headersLength)
 {
@@ -299,7 +335,7 @@ DWORD Start(InternetObject& request, Transfer& t, LPCWSTR headers, DWORD headers
     std::call_once(initOnce, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     if (!ValidHost(request.server))
         return ERROR_INTERNET_INVALID_URL;
-    t.started = platform::Now();
+    t.deadline = TurnDeadline();
     t.easy = curl_easy_init();
     t.multi = curl_multi_init();
     if (!t.easy || !t.multi)
@@ -344,8 +380,6 @@ void InternetRedirectForTest(int fromPort, int toPort)
     redirectTo = toPort;
     redirectFrom = fromPort;
 }
-
-// Shorter time-outs for tests; 0 restores the defaults.
 
 HINTERNET InternetOpenW(LPCWSTR agent, DWORD, LPCWSTR, LPCWSTR, DWORD)
 {
@@ -407,7 +441,25 @@ BOOL HttpSendRequestW(HINTERNET handle, LPCWSTR headers, DWORD headersLength, vo
     return FALSE;
 }
 
-// The status code (as a number or text) or the reason phrase of the response.
+namespace {
+
+template <typename Number>
+BOOL CopyNumber(Number number, void* buffer, DWORD* bufferLength)
+{
+    bool fits = buffer && *bufferLength >= sizeof number;
+    *bufferLength = sizeof number;
+    if (!fits) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::memcpy(buffer, &number, sizeof number);
+    return TRUE;
+}
+
+}  // namespace
+
+// The status code (as a number or text), the reason phrase or the
+// Content-Length (as a 64-bit number) of the response.
 BOOL HttpQueryInfoW(HINTERNET handle, DWORD infoLevel, void* buffer, DWORD* bufferLength, DWORD*)
 {
     auto request = Find(handle, Kind::Request);
@@ -422,15 +474,13 @@ BOOL HttpQueryInfoW(HINTERNET handle, DWORD infoLevel, void* buffer, DWORD* buff
         SetLastError(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
         return FALSE;
     }
-    if (infoLevel == (HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER)) {
-        bool fits = buffer && *bufferLength >= sizeof(DWORD);
-        *bufferLength = sizeof(DWORD);
-        if (!fits) {
-            SetLastError(ERROR_INSUFFICIENT_BUFFER);
-            return FALSE;
-        }
-        std::memcpy(buffer, &t->status, sizeof(DWORD));
-        return TRUE;
+    if (infoLevel == (HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER))
+        return CopyNumber(t->status, buffer, bufferLength);
+    if (infoLevel == (HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER64)) {
+        if (t->length >= 0)
+            return CopyNumber(static_cast<ULONGLONG>(t->length), buffer, bufferLength);
+        SetLastError(ERROR_HTTP_HEADER_NOT_FOUND);
+        return FALSE;
     }
     std::wstring text;
     if (infoLevel == HTTP_QUERY_STATUS_CODE)

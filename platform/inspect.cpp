@@ -516,9 +516,19 @@ std::string AnswerOnStationThread(const std::string& request)
     return std::string();
 }
 
+// Input that asks a window to stop what it waits on, as a person does it:
+// its close button, its Cancel, Escape.
+bool AsksToStop(const std::string& verb, const Words& arguments)
+{
+    return verb == "close" || (verb == "command" && ToInt(arguments[0]) == IDCANCEL) ||
+           (verb == "key" && arguments[0].rfind("Escape", 0) == 0);
+}
+
 // A request that acts on a window. While the program waits in a blocking
-// call, input is checked now and carried out once the call has returned;
-// dumps and screenshots never reach the program and are answered at once.
+// call, input is checked now and carried out once the call has returned,
+// but for a request to stop, which reaches the window at once as the
+// desktop's would; dumps and screenshots never reach the program and are
+// answered at once.
 std::string AnswerOnGuiThread(const std::string& request)
 {
     Words words = SplitTabs(request);
@@ -537,7 +547,7 @@ std::string AnswerOnGuiThread(const std::string& request)
         return "notfound\n";
     Words arguments(words.begin() + 2, words.end());
     std::string reply;
-    bool now = !verb->waitsForProgram || !ProgramWaiting();
+    bool now = !verb->waitsForProgram || !ProgramWaiting() || AsksToStop(words[0], arguments);
     if (!verb->run(window, arguments, now, reply))
         return "error\t" + reply + "\n";
     if (!now) {

@@ -133,6 +133,11 @@ void PublishWindows();
 void StartWindowing();
 // The cursor the program set, as the inspector names it: "wait" or "none".
 QString CursorName();
+// The window whose procedure is handling a message now (the innermost),
+// or none; the program's turn: a number that stays the same while it
+// handles one message from the loop, 0 between messages.
+WindowObject* HandlingWindow();
+uint64_t ProgramTurn();
 
 // search.cpp: proxies for windows of other processes, and the requests
 // made of them through the station.
@@ -169,8 +174,15 @@ public:
 private:
     bool m_counted;  // made on the GUI thread
 };
-// Called by a blocking call while it waits: paints, serves the station.
+// Called by a blocking call while it waits: paints, serves the station,
+// takes a person's request to stop and holds their other input.
 void ServeWhileBlocked();
+// A person asked `window` to close or cancel: a blocking call made for it
+// (while its procedure or one of its controls' handled a message) stops,
+// and so does every one after it in the same turn. StopAsked: whether the
+// blocking call under way is to stop.
+void AskToStopWaiting(WindowObject* window);
+bool StopAsked();
 // Stops every timer of a window that is going away.
 void KillTimersOf(WindowObject* window);
 

@@ -51,6 +51,11 @@ void ForgetChildren(WindowObject* window)
 CursorObject g_waitCursor{32514};
 HCURSOR g_cursor = nullptr;  // the cursor SetCursor last set
 
+// The program's turn: the windows whose procedures are running, innermost
+// last; a turn begins when a message reaches a procedure while none runs.
+std::vector<WindowObject*> g_handling;
+uint64_t g_turn = 0;
+
 }  // namespace
 
 void RegisterWindow(WindowObject* window)
@@ -124,6 +129,16 @@ WindowObject* FindLocalWindow(uint64_t serial)
     return nullptr;
 }
 
+WindowObject* HandlingWindow()
+{
+    return g_handling.empty() ? nullptr : g_handling.back();
+}
+
+uint64_t ProgramTurn()
+{
+    return g_handling.empty() ? 0 : g_turn;
+}
+
 QString CursorName()
 {
     return g_cursor == &g_waitCursor ? QStringLiteral("wait") : QStringLiteral("none");
@@ -172,8 +187,13 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     if (!IsLiveWindow(window))
         return 0;
     MarkChanged();
-    if (window->procedure)
-        return window->procedure(window, message, wParam, lParam);
+    if (window->procedure) {
+        g_turn += g_handling.empty() ? 1 : 0;
+        g_handling.push_back(window);
+        LRESULT result = window->procedure(window, message, wParam, lParam);
+        g_handling.pop_back();
+        return result;
+    }
     if (window->kind == WindowKind::Control)
         return ControlMessage(window, message, wParam, lParam);
     return 0;
@@ -183,6 +203,8 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!IsLiveWindow(window))
         return FALSE;
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL)
+        AskToStopWaiting(window);
     PostToProgram([window, message, wParam, lParam] {
         if (IsLiveWindow(window))
             SendMessageW(window, message, wParam, lParam);

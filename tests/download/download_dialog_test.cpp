@@ -429,7 +429,8 @@ TEST_F(DownloadTest, BodyOf4MiBIsKeptOneByteMoreRefused)
         InternetRedirectForTest(80, server.port);
         Download(window);
         EXPECT_EQ(message.count, 1);
-        EXPECT_EQ(message.text, L"File Too Large 12152\nThe server response could not be parsed.");
+        EXPECT_EQ(message.text,
+                  L"File Too Large 12152\nThe server announced 4194305 bytes; a data file may have at most 4194304.");
         ExpectSamePages(Snapshot(window), before);
     });
     EXPECT_TRUE(Installed("Schedule.dat") == padded);
@@ -535,6 +536,52 @@ TEST_F(DownloadTest, CancelBeforeTheTransferFetchesNothing)
         EXPECT_TRUE(IsWindowVisible(window));
     });
     EXPECT_EQ(server.requests, 0);
+}
+
+// Cancel, Escape or the close button while the transfer waits on a slow
+// server ends the Download at once: no message, the old files byte for
+// byte, no temporary file, no wait cursor, the main window back and usable.
+TEST_F(DownloadTest, CancelWhileTheTransferWaitsEndsItAtOnce)
+{
+    struct Case {
+        const char* name;
+        std::string reply;  // what the server sends before it trickles or falls silent
+        End end;
+        const char* verb;   // the person's input, through the inspector
+        std::vector<std::string> arguments;
+    };
+    const std::string trickled = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+    const Case cases[] = {
+        {"Cancel while the body trickles", trickled, End::Trickle, "command", {"2"}},
+        {"Escape while the body trickles", trickled, End::Trickle, "key", {"Escape"}},
+        {"close button while the server is silent", "", End::Hold, "close", {}},
+    };
+    const std::string standings = Installed("Standings.dat"), schedule = Installed("Schedule.dat");
+    RunMainWindow([&](HWND window) {
+        const Pages before = Snapshot(window);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            ScriptServer server(c.reply, c.end, std::chrono::milliseconds(20));
+            InternetRedirectForTest(80, server.port);
+            QTimer asking;  // gives the input once the server has the request
+            QObject::connect(&asking, &QTimer::timeout, [&] {
+                HWND dialog = FindWindowW(nullptr, L"RVL Download");
+                if (server.requested && dialog && UserInput(dialog, c.verb, c.arguments))
+                    asking.stop();
+            });
+            ASSERT_TRUE(RunInsideDialog(window, IDM_DOWNLOAD, L"RVL Download", [&](HWND) { asking.start(2); }));
+            EXPECT_TRUE(WaitUntil([] { return FindWindowW(nullptr, L"RVL Download") == nullptr; }));
+            EXPECT_EQ(message.count, 0) << std::string(message.text.begin(), message.text.end());
+            EXPECT_TRUE(Installed("Standings.dat") == standings);
+            EXPECT_TRUE(Installed("Schedule.dat") == schedule);
+            EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+            EXPECT_FALSE(WaitCursorShown());
+            EXPECT_TRUE(IsWindowVisible(window));
+            ExpectSamePages(Snapshot(window), before);
+        }
+        ASSERT_TRUE(UserInput(window, "select", {"1022", "5"}));  // still usable
+        EXPECT_EQ(SendMessageW(GetDlgItem(window, IDC_TEAM_PICKER), CB_GETCURSEL, 0, 0), 5);
+    });
 }
 
 }  // namespace

@@ -179,7 +179,9 @@ TEST_F(FetchTest, HostileServersLeaveTheLocalFileIntact)
         {"silent in the body", sized, End::Hold, "Read Error 12002\nThe request has timed out."},
         {"a byte a second", "HTTP/1.1 200 OK\r\n\r\n", End::Trickle, "Read Error 12002\nThe request has timed out."},
         {"endless body", "HTTP/1.1 200 OK\r\n\r\n", End::Endless,
-         "File Too Large 12152\nThe server response could not be parsed."},
+         "File Too Large 12152\nThe server sent more than 4194304 bytes; a data file may have at most 4194304."},
+        {"10 GB announced", "HTTP/1.1 200 OK\r\nContent-Length: 10737418240\r\n\r\n" + hundred, End::Hold,
+         "File Too Large 12152\nThe server announced 10737418240 bytes; a data file may have at most 4194304."},
     };
     // 150 ms of silence, 1.2 s for the whole transfer: the trickle's bytes
     // (two seconds apart on that clock) beat the silence limit, so that only

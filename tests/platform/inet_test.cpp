@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 #include "platform/testing.h"
+#include "tests/support/app_harness.h"
 #include "tests/support/servers.h"
 
 #include <gtest/gtest.h>
@@ -175,6 +176,38 @@ TEST_F(InetTest, TrickleEndsAtTheWholeTransferLimit)
     std::string body;
     EXPECT_EQ(request.Read(body), static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
     EXPECT_TRUE(body.starts_with("xy")) << body;
+}
+
+// Requests made while the program handles one message (a Download's two
+// files) share one limit for the whole: once it has struck, the next
+// request of that message fails at once; outside such a message it would
+// have its own.
+TEST_F(InetTest, RequestsOfOneMessageShareTheWholeTransferLimit)
+{
+    EnsureApplication();
+    SetClockSpeedForTest(100);  // 150 ms of silence, 1.2 s for the whole
+    static ScriptServer* slow;
+    static HttpServer* quick;
+    static DWORD errors[2];
+    ScriptServer trickling("HTTP/1.1 200 OK\r\n\r\nx", End::Trickle, std::chrono::milliseconds(50));
+    HttpServer answering(Bodies{{"/", "quick"}});
+    slow = &trickling;
+    quick = &answering;
+    static const DLGTEMPLATEW kDialog = {WS_POPUP | WS_CAPTION, 0, 0, 0, 100, 80, L"Inet Test", 8, L"MS Sans Serif", 0, nullptr};
+    DialogBoxIndirectParamW(nullptr, &kDialog, nullptr, [](HWND dialog, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message != WM_INITDIALOG)
+            return FALSE;
+        std::string body;
+        Request first(slow->port), second(quick->port);
+        errors[0] = first.Send() ? 1 : first.Read(body);
+        errors[1] = second.Send();
+        EndDialog(dialog, 0);
+        return TRUE;
+    }, 0);
+    EXPECT_EQ(errors[0], static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+    EXPECT_EQ(errors[1], static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+    Request outside(answering.port);
+    EXPECT_EQ(outside.Send(), 0u);
 }
 
 TEST_F(InetTest, HandleMisuseFailsCleanly)

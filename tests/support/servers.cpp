@@ -92,6 +92,7 @@ void ScriptServer::Serve(const std::string& reply, End end, std::chrono::millise
     for (ssize_t got = 1; got > 0 && request.find("\r\n\r\n") == std::string::npos && Readable(client, 10000);)
         if ((got = recv(client, buffer, sizeof buffer, 0)) > 0)
             request.append(buffer, got);
+    requested = true;
     send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
     const std::string block(65536, 'x');
     auto lastByte = std::chrono::steady_clock::now();

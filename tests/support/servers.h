@@ -48,6 +48,7 @@ struct ScriptServer {
     int port = 0;
     int listener;
     std::atomic<bool> stop{false};
+    std::atomic<bool> requested{false};  // a request head has arrived
     std::thread thread;
 
 private:
