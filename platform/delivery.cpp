@@ -17,6 +17,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <deque>
 #include <functional>
@@ -172,11 +173,15 @@ bool IsKept(QEvent::Type type)
            type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick || type == QEvent::Wheel;
 }
 
+// Input from the desktop reaches a window's QWindow first, then its widgets.
 bool IsEscapeInWaitingWindow(QObject* target, QEvent* event)
 {
-    auto* widget = qobject_cast<QWidget*>(target);
-    return event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && widget &&
-           g_waitingFor && g_waitingFor->widget && widget->window() == g_waitingFor->widget;
+    if (event->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape || !g_waitingFor ||
+        !g_waitingFor->widget)
+        return false;
+    if (auto* widget = qobject_cast<QWidget*>(target))
+        return widget->window() == g_waitingFor->widget;
+    return target->isWindowType() && target == g_waitingFor->widget->windowHandle();
 }
 
 class InputHolder : public QObject {
