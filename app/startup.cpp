@@ -7,6 +7,7 @@
 #include "app/resources/resource.h"
 #include "data/datafile.h"
 
+#include <cstdio>
 #include <cwchar>
 
 HINSTANCE g_instance = nullptr;
@@ -34,6 +35,19 @@ void BuildPath(WCHAR* path, const WCHAR* directory, const WCHAR* fileName)
 void ShowStartupMessage(const WCHAR* text)
 {
     MessageBoxW(nullptr, text, kAppCaption, MB_OK | MB_ICONHAND);
+}
+
+// 0 when a line of the file is longer than a data line can hold (1023
+// bytes with its line end): the readers would take it in slices.
+int LinesFit(FILE* file)
+{
+    int length = 0;
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+        length = c == '\n' ? 0 : length + 1;
+        if (length > kLineBytes - 2)
+            return 0;
+    }
+    return !std::ferror(file);
 }
 
 }  // namespace
@@ -71,15 +85,17 @@ int ReadInstallDirectory()
     return 1;
 }
 
-// Accepts a schedule file whose first date (third field of line 1) is a
-// valid date in a year ending in 03.
+// Accepts a schedule file whose lines each fit a data line and whose first
+// date (third field of line 1) is a valid date in a year ending in 03.
 int CheckScheduleSeason(LPCWSTR schedulePath)
 {
     FILE* file = _wfopen(schedulePath, L"r");
     if (!file)
         return 0;
+    int fits = LinesFit(file);
+    std::rewind(file);
     WCHAR line[kLineChars];
-    int readOk = ReadDataLine(file, line);
+    int readOk = fits && ReadDataLine(file, line);
     std::fclose(file);
     if (!readOk)
         return 0;

@@ -74,7 +74,15 @@ TEST_P(SeasonCheckTest, AcceptsOnlyAValidDateOfTheSeason)
     EXPECT_EQ(CheckScheduleSeason(wide.c_str()), GetParam().accepted) << GetParam().firstLine;
 }
 
+// A line fills a data line's 1023 bytes with its line end, or is too long.
+const std::string kFullLine = "ARI,Arizona,9/7/2003 16:15," + std::string(995, 'x') + "\n";
+const std::string kLongLine = "ARI,Arizona,9/7/2003 16:15," + std::string(996, 'x') + "\n";
+const std::string kLongLater = "ARI,Arizona,9/7/2003 16:15\r\n" + std::string(100000, 'x') + "\r\n";
+
 INSTANTIATE_TEST_SUITE_P(FirstLines, SeasonCheckTest, ::testing::Values(
+    SeasonCase{kFullLine.c_str(), 1},
+    SeasonCase{kLongLine.c_str(), 0},
+    SeasonCase{kLongLater.c_str(), 0},  // every line is bounded, not only the first
     SeasonCase{"ARI,Arizona,9/7/2003 16:15,10,24\r\n", 1},
     SeasonCase{"ARI,Arizona,9/7/2004 16:15,10,24\r\n", 0},
     SeasonCase{"ARI,Arizona,9/7/1903 16:15\n", 1},  // any year ending in 03
