@@ -101,11 +101,13 @@ bool WriteAll(int fd, const std::string& path, const std::string& data, int time
     return true;
 }
 
-// Reads until the peer closes, or up to a line end when `oneLine`.
-bool ReadReply(int fd, const std::string& path, std::string& out, bool oneLine, int timeoutMs)
+// Reads until the peer closes, or up to a line end when `oneLine`. A reply
+// over kLargestReply is read to its end but not kept: `*oversize` gets
+// its size.
+bool ReadReply(int fd, const std::string& path, std::string& out, bool oneLine, int timeoutMs, size_t* oversize)
 {
-    const size_t limit = 16 * 1024 * 1024;
-    char buffer[4096];
+    char buffer[65536];
+    size_t total = 0;
     for (;;) {
         if (oneLine && out.find('\n') != std::string::npos)
             return true;
@@ -116,11 +118,15 @@ bool ReadReply(int fd, const std::string& path, std::string& out, bool oneLine, 
             continue;
         if (n < 0)
             return false;
+        if (n == 0 && total > kLargestReply && oversize)
+            *oversize = total;
         if (n == 0)
-            return !oneLine || !out.empty();
-        out.append(buffer, static_cast<size_t>(n));
-        if (out.size() > limit)
-            return false;
+            return total <= kLargestReply && (!oneLine || !out.empty());
+        total += static_cast<size_t>(n);
+        if (total <= kLargestReply)
+            out.append(buffer, static_cast<size_t>(n));
+        else
+            out.clear();
     }
 }
 
@@ -465,16 +471,19 @@ void StationStop()
 
 // Client
 
-bool StationRequest(int pid, const std::string& request, std::string& reply, int timeoutMs, bool* silent)
+bool StationRequest(int pid, const std::string& request, std::string& reply, int timeoutMs, bool* silent,
+                    size_t* oversize)
 {
     if (silent)
         *silent = false;
+    if (oversize)
+        *oversize = 0;
     int fd = ConnectTo(StationDirectory(), pid);
     if (fd < 0)
         return false;
     std::string peer = std::to_string(pid) + ".sock";
     bool sent = WriteAll(fd, peer, request + "\n", timeoutMs);
-    bool ok = sent && ReadReply(fd, peer, reply, false, timeoutMs);
+    bool ok = sent && ReadReply(fd, peer, reply, false, timeoutMs, oversize);
     os::Close(fd, peer);
     if (silent)
         *silent = !ok;

@@ -35,10 +35,16 @@ std::string StationDirectory(std::string* refused = nullptr);
 // absent: their IDs go to `silent` when it is given.
 std::vector<StationWindow> StationListAll(bool includeSelf, std::vector<int>* silent = nullptr);
 
+// The largest reply a request takes: a dump of a window holding a million
+// list rows is about 50 MB.
+constexpr size_t kLargestReply = 256 * 1024 * 1024;
+
 // Sends one request line to a process and returns its reply; false when
 // the process cannot be reached in time. `silent` is set when it accepted
-// the request but gave no whole answer in time.
-bool StationRequest(int pid, const std::string& request, std::string& reply, int timeoutMs = 3000, bool* silent = nullptr);
+// the request but gave no whole answer in time; `oversize` gets the size
+// of a whole answer larger than kLargestReply, which is not kept.
+bool StationRequest(int pid, const std::string& request, std::string& reply, int timeoutMs = 3000, bool* silent = nullptr,
+                    size_t* oversize = nullptr);
 
 // Every other process told that a window of this one became active.
 void StationAnnounceActivation();

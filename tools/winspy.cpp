@@ -105,8 +105,13 @@ int main(int argc, char** argv)
     for (size_t i = next + 1; i < args.size(); ++i)
         request += "\t" + args[i];
     std::string reply;
-    if (!platform::StationRequest(target->pid, request, reply, 5000)) {
-        std::fprintf(stderr, "winspy: the window's process did not answer\n");
+    size_t oversize = 0;
+    if (!platform::StationRequest(target->pid, request, reply, 5000, nullptr, &oversize)) {
+        if (oversize)
+            std::fprintf(stderr, "winspy: the answer is too large: %zu bytes, more than the %zu winspy takes\n", oversize,
+                         platform::kLargestReply);
+        else
+            std::fprintf(stderr, "winspy: the window's process did not answer\n");
         return 1;
     }
     if (reply.rfind("ok\n", 0) == 0) {

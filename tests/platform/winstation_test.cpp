@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <thread>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -87,6 +88,39 @@ TEST_F(WinStationTest, StaleSocketsAreCleanedAway)
     EXPECT_TRUE(platform::StationListAll(false).empty());
     EXPECT_NE(access(stale.c_str(), F_OK), 0);
     EXPECT_EQ(access(starting.c_str(), F_OK), 0);
+}
+
+// A peer's answer far above the 16 MiB of old (a window holding hundreds
+// of thousands of list rows) arrives whole.
+TEST_F(WinStationTest, LargeAnswersArriveWhole)
+{
+    std::string path = platform::StationDirectory() + "/" + std::to_string(getpid()) + ".sock";
+    int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    const std::string answer = "ok\n" + std::string(40 << 20, 'r') + "\n";
+    std::thread peer([&] {
+        int client = accept(listener, nullptr, nullptr);
+        char request[256];
+        (void)!recv(client, request, sizeof request, 0);
+        for (size_t sent = 0; sent < answer.size();) {
+            ssize_t n = send(client, answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            sent += static_cast<size_t>(n);
+        }
+        close(client);
+    });
+    std::string reply;
+    size_t oversize = 0;
+    EXPECT_TRUE(platform::StationRequest(getpid(), "dump\t1", reply, 5000, nullptr, &oversize));
+    EXPECT_TRUE(reply == answer);
+    EXPECT_EQ(oversize, 0u);
+    peer.join();
+    close(listener);
 }
 
 // A dialog whose procedure ends it with 7 on its first timer tick.
