@@ -148,6 +148,24 @@ TEST_F(StartupTest, MissingOrUnreadableScheduleShowsTheVersionMessage)
     ExpectStartupMessage(kVersionText);
 }
 
+// A FIFO where the settings live is never waited on: with one at the
+// settings' lock the start goes on as usual, with one at the settings file
+// as without settings (no install folder known).
+TEST_F(StartupTest, FifoAtTheSettingsIsNotWaitedOn)
+{
+    InstallWithSchedule("ARI,Arizona,9/7/2003 16:15\r\n");
+    const std::string settings = configDir + "/corvale/registry.reg";
+    std::filesystem::remove(settings + ".lock");
+    ASSERT_EQ(mkfifo((settings + ".lock").c_str(), 0600), 0);
+    pid_t pid = StartBinary("corvale");
+    ASSERT_TRUE(WaitForWindow("Corvale", "dialog", 5000));
+    EXPECT_EQ(Winspy({"close", "Corvale"}).status, 0);
+    EXPECT_EQ(WaitForExit(pid, 5000), 0);
+    std::filesystem::remove(settings);
+    ASSERT_EQ(mkfifo(settings.c_str(), 0600), 0);
+    ExpectStartupMessage(kInstallText);
+}
+
 TEST_F(StartupTest, BundledSeasonOpensTheMainWindowUntilClosed)
 {
     std::string dir = home + "/install";
