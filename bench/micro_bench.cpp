@@ -13,7 +13,10 @@
 #include "data/schedule_table.h"
 #include "data/season_list.h"
 #include "data/standings.h"
-#include "platform/internal.h"
+#include "platform/delivery.h"
+#include "platform/inspect.h"
+#include "platform/resources.h"
+#include "platform/window.h"
 #include "views/time_conversion.h"
 
 #include <benchmark/benchmark.h>

@@ -7,7 +7,7 @@
 #include "app/pages.h"
 #include "app/resources/resource.h"
 #include "app/startup.h"
-#include "platform/internal.h"
+#include "platform/resources.h"
 
 #include <QApplication>
 

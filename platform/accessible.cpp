@@ -3,10 +3,12 @@
 // changes; the roles and names of the windows; and which controls a reader
 // is shown.
 //
-// Divisions: the words a control shows, a picker's label, a figure's
-// heading, windows, naming.
+// Divisions: a picker's label, windows, naming.
 
-#include "platform/internal.h"
+#include "platform/accessible.h"
+
+#include "platform/control.h"
+#include "platform/window.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -14,69 +16,17 @@
 #include <QMessageBox>
 #include <QStringList>
 
-#include <cstdlib>
 #include <limits>
 
 namespace platform {
 
 namespace {
 
-constexpr int kHeadingGap = 12;  // handheld pixels at most between a picture and a figure under it
-
-// The words a control shows. A text control says its text, a static painted on what is painted, a picture the
-// words it shows (the string resource of the picture's own ID), a group box
-// its title, a list its column headings; pickers and tabs say their chosen
-// entry, as the desktop has them do, and a picker is labelled by the label
-// beside it on its row. A control with none of these says the caption of
-// its dialog.
-
-bool IsPicture(const WindowObject* control)
-{
-    int kind = control->style & 0x1F;
-    return IsClass(control, L"STATIC") && (kind == SS_BITMAP || kind == SS_ICON);
-}
-
-// Distinct texts, trimmed, joined by commas.
-QString JoinTexts(const std::vector<std::wstring>& texts)
-{
-    QStringList joined;
-    for (const std::wstring& text : texts)
-        if (QString trimmed = Q(text).trimmed(); !trimmed.isEmpty() && !joined.contains(trimmed))
-            joined.append(trimmed);
-    return joined.join(QStringLiteral(", "));
-}
-
-// The words of a control that names itself, or none.
-QString OwnWords(const WindowObject* control)
-{
-    if (IsPicture(control)) {
-        WCHAR words[256] = {};
-        LoadStringW(GetModuleHandleW(nullptr), control->resource, words, 256);
-        return QString::fromWCharArray(words);
-    }
-    if (IsClass(control, L"STATIC") && !control->data.painted.empty()) {
-        std::vector<std::wstring> painted;
-        for (const PaintedText& text : control->data.painted)
-            painted.push_back(text.text);
-        return JoinTexts(painted);
-    }
-    if (IsClass(control, L"SysListView32")) {
-        std::vector<std::wstring> headings;
-        for (const ListColumn& column : control->data.columns)
-            headings.push_back(column.text);
-        return JoinTexts(headings);
-    }
-    if (IsClass(control, L"STATIC") || IsClass(control, L"BUTTON"))
-        return Q(control->text).trimmed();
-    return QString();
-}
-
 // A picker's label
 
-// True for a group box: a frame around controls, titled.
-bool IsGroupBox(const WindowObject* control)
+Labelling LabellingOf(const WindowObject* control)
 {
-    return IsClass(control, L"BUTTON") && (control->style & 0xF) == BS_GROUPBOX;
+    return control->klass && control->klass->labels ? control->klass->labels(control) : Labelling::None;
 }
 
 // The label of a picker: the group box around it; else a static to its left
@@ -85,12 +35,12 @@ WindowObject* LabelFor(const WindowObject* control)
 {
     const QRect own = control->widget->geometry();
     for (WindowObject* other : control->parent->children)
-        if (IsGroupBox(other) && other->widget->geometry().contains(own))
+        if (LabellingOf(other) == Labelling::Around && other->widget->geometry().contains(own))
             return other;
     WindowObject* best = nullptr;
     long bestScore = std::numeric_limits<long>::max();
     for (WindowObject* other : control->parent->children) {
-        if (!IsClass(other, L"STATIC") || OwnWords(other).isEmpty())
+        if (LabellingOf(other) != Labelling::Beside || ControlWords(other).isEmpty())
             continue;
         const QRect area = other->widget->geometry();
         if (area.top() > own.bottom() || own.top() > area.bottom() || area.right() > own.left() + kScale)
@@ -102,34 +52,6 @@ WindowObject* LabelFor(const WindowObject* control)
         }
     }
     return best;
-}
-
-// A figure's heading
-
-// A figure's heading: the word of the picture just above it (a picture
-// whose resource places its words) that stands nearest over its middle.
-QString HeadingOf(const WindowObject* figure)
-{
-    const QRect own = figure->widget->geometry();
-    for (WindowObject* other : figure->parent->children) {
-        if (!IsPicture(other))
-            continue;
-        HRSRC found = FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(other->resource), RT_RCDATA);
-        const auto* places = found ? static_cast<const PICTUREWORDS*>(LoadResource(GetModuleHandleW(nullptr), found)) : nullptr;
-        const QRect area = other->widget->geometry();
-        if (!places || own.top() < area.top() || own.top() - area.bottom() > kHeadingGap * kScale)
-            continue;
-        const PICTUREWORD* nearest = nullptr;
-        for (int i = 0; i < places->count; ++i) {
-            const PICTUREWORD& word = places->words[i];
-            int distance = std::abs(area.left() + word.x * kScale - own.center().x());
-            if (!nearest || distance < std::abs(area.left() + nearest->x * kScale - own.center().x()))
-                nearest = &word;
-        }
-        if (nearest)
-            return QString::fromWCharArray(nearest->word);
-    }
-    return QString();
 }
 
 // Windows: the main window is a frame, the others (message boxes too) are
@@ -207,47 +129,59 @@ QAccessibleInterface* AccessibleFor(const QString&, QObject* object)
 
 // Naming
 
-// Before the first window is made: the interfaces Qt makes are kept.
+// Before the first window is made: the interfaces Qt makes are kept. A
+// picker's label may be one that shows or hides with a page: the pickers
+// of the dialog are named again whenever a control that labels, or a
+// picker, does.
 void StartAccessibility()
 {
     static bool started = false;
-    if (!started)
-        QAccessible::installFactory(AccessibleFor);
+    if (started)
+        return;
     started = true;
+    QAccessible::installFactory(AccessibleFor);
+    WatchWindows([](WindowEvent event, WindowObject* control) {
+        if (event != WindowEvent::ControlShown || (LabellingOf(control) == Labelling::None && !control->klass->labelled))
+            return;
+        for (WindowObject* sibling : control->parent->children)
+            if (sibling->klass && sibling->klass->labelled)
+                NameControl(sibling);
+    });
+}
+
+QString ControlWords(const WindowObject* control)
+{
+    return control->klass && control->klass->words ? control->klass->words(control) : QString();
+}
+
+QString JoinTexts(const std::vector<std::wstring>& texts)
+{
+    QStringList joined;
+    for (const std::wstring& text : texts)
+        if (QString trimmed = Q(text).trimmed(); !trimmed.isEmpty() && !joined.contains(trimmed))
+            joined.append(trimmed);
+    return joined.join(QStringLiteral(", "));
 }
 
 void NameControl(WindowObject* control)
 {
-    QString name = OwnWords(control);
-    if (IsClass(control, L"COMBOBOX")) {
+    const ControlClass* klass = control->klass;
+    if (!klass)
+        return;
+    QString name = ControlWords(control);
+    if (klass->labelled) {
         WindowObject* label = LabelFor(control);
         if (auto* widget = label ? dynamic_cast<QLabel*>(label->widget) : nullptr)
             widget->setBuddy(control->widget);
-        name = label ? OwnWords(label) : QString();
-    } else if (IsClass(control, L"STATIC") && !IsPicture(control)) {
-        QString heading = HeadingOf(control);
+        name = label ? ControlWords(label) : QString();
+    } else if (klass->heading) {
+        QString heading = klass->heading(control);
         if (!heading.isEmpty())
             name = heading + QStringLiteral(" ") + name;
     }
-    if (name.isEmpty() && !IsClass(control, L"SysTabControl32") && !IsClass(control, L"COMBOBOX"))
+    if (name.isEmpty() && !klass->labelled && !klass->named)
         name = Q(control->parent->text);
     control->widget->setAccessibleName(name);
-}
-
-// A picker's label may be one that shows or hides with a page: the pickers
-// of the dialog are named again whenever a static or a picker does.
-void ShownOrHidden(WindowObject* control)
-{
-    if (!IsClass(control, L"STATIC") && !IsClass(control, L"COMBOBOX"))
-        return;
-    for (WindowObject* sibling : control->parent->children)
-        if (IsClass(sibling, L"COMBOBOX"))
-            NameControl(sibling);
-}
-
-QString RowLabelWords(const WindowObject* picture)
-{
-    return IsLiveWindow(picture) ? OwnWords(picture) : QString();
 }
 
 }  // namespace platform

@@ -4,9 +4,9 @@
 // hears the buttons by what they do, each day letter as its day's name and
 // each day as its date. The program reads nothing from it.
 //
-// Divisions: today's frame, the calendar.
+// Divisions: today's frame, the calendar, the entry.
 
-#include "platform/internal.h"
+#include "platform/controls.h"
 
 #include <QDate>
 #include <QHBoxLayout>
@@ -31,6 +31,7 @@ constexpr int kArrowSize = 11;  // handheld pixels of an arrow button
 const QLocale kUsEnglish(QLocale::English, QLocale::UnitedStates);
 const QColor kBarColour(0x30, 0x8c, 0xc6);  // the month's bar
 const QColor kWeekendColour(0xd0, 0x00, 0x00);
+const QColor kTodayMark(0xc8, 0x1e, 0x2a);  // the frame around today
 
 // Sunday and Saturday, the first and last columns.
 bool Weekend(int column)
@@ -174,9 +175,9 @@ private:
 
 }  // namespace
 
-QWidget* CreateMonthCalendar(QWidget* parent)
-{
-    return new MonthCalendar(parent);
-}
+const ControlClass kCalendarClass = {
+    .name = L"SysMonthCal32",
+    .create = [](WindowObject*, QWidget* parent) -> QWidget* { return new MonthCalendar(parent); },
+};
 
 }  // namespace platform

@@ -3,13 +3,13 @@
 // answering the window station, but what would reach the program (input,
 // timers, posted messages, activation) waits here, in order, until the
 // call has returned. A person's request to close or cancel the window the
-// call is made for stops the call instead of waiting behind it. Timers are
-// delivered through it too.
+// call is made for stops the call instead of waiting behind it.
 //
-// Divisions: held deliveries, blocking calls, input while waiting, timers.
+// Divisions: held deliveries, turns, blocking calls, input while waiting.
 
-#include "platform/internal.h"
-#include "platform/seams.h"
+#include "platform/delivery.h"
+
+#include "platform/objects.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -82,6 +82,36 @@ void PostToProgram(std::function<void()> delivery)
     QTimer::singleShot(0, qApp, [delivery = std::move(delivery)] { DeliverToProgram(delivery); });
 }
 
+// Turns
+
+namespace {
+
+std::vector<WindowObject*> g_handling;  // windows whose procedures run, innermost last
+uint64_t g_turn = 0;                    // counts the messages taken from the loop
+
+}  // namespace
+
+void EnterProcedure(WindowObject* window)
+{
+    g_turn += g_handling.empty() ? 1 : 0;
+    g_handling.push_back(window);
+}
+
+void LeaveProcedure()
+{
+    g_handling.pop_back();
+}
+
+WindowObject* HandlingWindow()
+{
+    return g_handling.empty() ? nullptr : g_handling.back();
+}
+
+uint64_t ProgramTurn()
+{
+    return g_handling.empty() ? 0 : g_turn;
+}
+
 // Blocking calls. While one lasts, the window station answers dumps from a
 // snapshot taken as it begins (the program changes nothing meanwhile).
 
@@ -89,6 +119,13 @@ namespace {
 
 WindowObject* g_waitingFor = nullptr;  // the top-level window the call is made for
 uint64_t g_stopTurn = 0;               // the program's turn in which a stop was asked
+std::vector<std::function<void(bool)>> g_waitWatchers;
+
+void TellWatchers(bool waiting)
+{
+    for (const auto& watcher : g_waitWatchers)
+        watcher(waiting);
+}
 
 WindowObject* TopLevelOf(WindowObject* window)
 {
@@ -110,7 +147,7 @@ BlockingCall::BlockingCall() : m_counted(OnGuiThread())
         return;
     g_waitingFor = TopLevelOf(HandlingWindow());
     HoldInputWhileWaiting();
-    RefreshSnapshotIfChanged(true);
+    TellWatchers(true);
 }
 
 BlockingCall::~BlockingCall()
@@ -118,7 +155,7 @@ BlockingCall::~BlockingCall()
     if (!m_counted || --g_blockDepth != 0)
         return;
     g_waitingFor = nullptr;
-    RefreshSnapshotIfChanged(false);
+    TellWatchers(false);
     ReplayHeldInput();
     PostDrain();
 }
@@ -128,7 +165,7 @@ void ServeWhileBlocked()
     if (g_blockDepth == 0 || !OnGuiThread())
         return;
     QCoreApplication::processEvents();
-    RefreshSnapshotIfChanged(true);
+    TellWatchers(true);
 }
 
 void AskToStopWaiting(WindowObject* window)
@@ -142,9 +179,15 @@ bool StopAsked()
     return g_blockDepth > 0 && g_stopTurn != 0 && g_stopTurn == ProgramTurn();
 }
 
-// Input while waiting: Escape in the window the call is made for is that
-// window's close; other keys, clicks and wheel turns are held and given
-// again, in order, once the call has returned; pointer moves are dropped.
+void WatchWaiting(std::function<void(bool waiting)> watcher)
+{
+    g_waitWatchers.push_back(std::move(watcher));
+}
+
+// Input while waiting: Escape in the window the call is made for reaches
+// it (its frame makes it the window's close); other keys, clicks and wheel
+// turns are held and given again, in order, once the call has returned;
+// pointer moves are dropped.
 
 namespace {
 
@@ -190,10 +233,10 @@ protected:
     {
         if (g_blockDepth == 0 || !IsInput(event->type()) || !event->spontaneous())
             return false;
-        event->accept();
         if (IsEscapeInWaitingWindow(target, event))
-            CloseAsUser(g_waitingFor);
-        else if (IsKept(event->type()))
+            return false;
+        event->accept();
+        if (IsKept(event->type()))
             g_heldInput.push_back({target, event->clone()});
         return true;
     }
@@ -222,87 +265,4 @@ void ReplayHeldInput()
 
 }  // namespace
 
-// Timers
-
-namespace {
-
-struct TimerEntry {
-    HWND window;       // who gets WM_TIMER
-    UINT_PTR id;       // its ID
-    QTimer* timer;     // the Qt timer behind it
-    bool due = false;  // fired while the program waited; WM_TIMER held
-};
-
-std::vector<TimerEntry> g_timers;
-
-TimerEntry* FindTimer(HWND window, UINT_PTR id)
-{
-    for (TimerEntry& entry : g_timers)
-        if (entry.window == window && entry.id == id)
-            return &entry;
-    return nullptr;
-}
-
-// A timer's tick. Ticks while the program waits make one WM_TIMER once it
-// is done, and none when the timer is killed before.
-void DeliverTimer(HWND window, UINT_PTR id)
-{
-    TimerEntry* entry = FindTimer(window, id);
-    if (!entry || entry->due)
-        return;
-    entry->due = true;
-    DeliverToProgram([window, id] {
-        TimerEntry* still = FindTimer(window, id);
-        if (!still || !still->due)
-            return;
-        still->due = false;
-        if (IsLiveWindow(window))
-            SendMessageW(window, WM_TIMER, id, 0);
-    });
-}
-
-}  // namespace
-
-void KillTimersOf(WindowObject* window)
-{
-    for (auto it = g_timers.begin(); it != g_timers.end();) {
-        if (it->window == window) {
-            delete it->timer;
-            it = g_timers.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
 }  // namespace platform
-
-using namespace platform;
-
-UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, void*)
-{
-    if (!IsLiveWindow(window))
-        return 0;
-    KillTimer(window, id);
-    auto* timer = new QTimer;
-    // The handheld's timers are not coalesced: a coarse timer may run 5% late.
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(RealMs(milliseconds));
-    QObject::connect(timer, &QTimer::timeout, timer, [window, id] { DeliverTimer(window, id); });
-    g_timers.push_back({window, id, timer});
-    timer->start();
-    return id;
-}
-
-BOOL KillTimer(HWND window, UINT_PTR id)
-{
-    for (auto it = g_timers.begin(); it != g_timers.end(); ++it) {
-        if (it->window == window && it->id == id) {
-            it->timer->deleteLater();
-            it->timer->stop();
-            g_timers.erase(it);
-            return TRUE;
-        }
-    }
-    return FALSE;
-}

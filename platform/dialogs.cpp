@@ -1,13 +1,19 @@
 // Dialogs and message boxes: the frame a dialog shows in, its modal loop,
 // where it appears on the desktop, the desktop's close button and Escape,
-// activation, and the message boxes.
+// and the message boxes.
 //
-// Divisions: the frame, placement, closing and activation, dialogs,
-// message boxes.
+// Divisions: the frame, placement, closing, dialogs, message boxes.
 
-#include "platform/internal.h"
+#include "platform/dialogs.h"
+
+#include "platform/control.h"
+#include "platform/controls.h"
+#include "platform/delivery.h"
+#include "platform/gdi.h"
 #include "platform/testing.h"
-#include "platform/winstation.h"
+#include "platform/timers.h"
+#include "platform/window.h"
+#include "platform/windowing.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -97,11 +103,11 @@ private:
     WindowObject* m_window;  // the dialog this frame shows
 };
 
-WindowObject* g_active = nullptr;  // the window that was last made active
-
 }  // namespace
 
 // Placement
+
+namespace {
 
 // The handheld's screen on the desktop: where the oldest dialog of the
 // process (the main window) shows it. A later window is put where its
@@ -121,11 +127,24 @@ void PlaceOnScreen(WindowObject* window)
     window->widget->setGeometry(QRect(origin + QPoint(window->screenX, window->screenY) * kScale, window->widget->size()));
 }
 
-// Closing and activation
+// The windowing, and the placement of a window shown again, once.
+void StartDialogs()
+{
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    StartWindowing();
+    WatchWindows([](WindowEvent event, WindowObject* window) {
+        if (event == WindowEvent::TopLevelShown)
+            PlaceOnScreen(window);
+    });
+}
 
-// The desktop's close button and Escape: the window's own cancel command;
-// a dialog that does not handle it is closed by its Cancel button, and one
-// without either simply ends. What the window waits on stops first.
+}  // namespace
+
+// Closing
+
 void CloseAsUser(WindowObject* window)
 {
     AskToStopWaiting(window);
@@ -135,55 +154,12 @@ void CloseAsUser(WindowObject* window)
         if (SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0))
             return;
         for (WindowObject* control : window->children) {
-            if (control->className == L"BUTTON" && (control->style & 0xF) != BS_GROUPBOX && control->text == L"Cancel" &&
+            if (control->klass && control->klass->presses && control->klass->presses(control) && control->text == L"Cancel" &&
                 SendMessageW(window, WM_COMMAND, MAKEWPARAM(control->id, BN_CLICKED), reinterpret_cast<LPARAM>(control)))
                 return;
         }
         EndDialog(window, IDCANCEL);
     });
-}
-
-// Records that a window became the active one: the one that was active gets
-// WM_ACTIVATE with WA_INACTIVE, the new one WA_ACTIVE; the other processes
-// hear that theirs are no longer active.
-void NoteActivation(WindowObject* window)
-{
-    if (!IsLiveWindow(window) || window == g_active)
-        return;
-    WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
-    g_active = window;
-    MarkChanged();
-    StationAnnounceActivation();
-    DeliverToProgram([previous, window] {
-        if (IsLiveWindow(previous))
-            SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(window));
-        if (IsLiveWindow(window))
-            SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
-    });
-}
-
-// A window of another process, or of another application, became active.
-void LoseActivation()
-{
-    WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
-    g_active = nullptr;
-    if (previous)
-        DeliverToProgram([previous] {
-            if (IsLiveWindow(previous))
-                SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, 0);
-        });
-}
-
-// Raises a top-level window, asks the desktop to activate it and records it.
-void ActivateWindow(WindowObject* window)
-{
-    if (!IsLiveWindow(window))
-        return;
-    if (window->widget) {
-        window->widget->raise();
-        window->widget->activateWindow();
-    }
-    NoteActivation(window);
 }
 
 }  // namespace platform
@@ -196,6 +172,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, const DLGTEMPLATEW* dialogTemplate, H
 {
     if (!dialogTemplate || !procedure || !qApp)
         return -1;
+    StartDialogs();
     WindowObject* window = NewTopLevel(WindowKind::Dialog, dialogTemplate->title ? dialogTemplate->title : L"");
     window->style = dialogTemplate->style;
     window->exStyle = dialogTemplate->dwExtendedStyle;
@@ -217,7 +194,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, const DLGTEMPLATEW* dialogTemplate, H
     // A modal dialog is shown once initialised, unless it already ended.
     if (!window->ended) {
         window->visible = true;
-        MarkChanged();
+        NoteChanged();
         PlaceOnScreen(window);
         frame->show();
     }
@@ -234,7 +211,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result)
 {
     if (!IsLiveWindow(dialog) || dialog->kind != WindowKind::Dialog)
         return FALSE;
-    MarkChanged();
+    NoteChanged();
     dialog->ended = true;
     dialog->result = result;
     dialog->visible = false;
@@ -264,6 +241,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
     if (!qApp)
         return 0;
     AwaitFontWarmUp();
+    StartDialogs();
     WindowObject* window = NewTopLevel(WindowKind::MessageBox, title);
     window->messageText = body;
     window->style = type;
@@ -287,7 +265,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
         bool cancel = clicked && box->standardButton(clicked) == QMessageBox::Cancel;
         window->result = cancel ? IDCANCEL : IDOK;
         window->ended = true;
-        MarkChanged();
+        NoteChanged();
         WakeLoops();
     });
     window->visible = true;

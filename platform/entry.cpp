@@ -3,7 +3,9 @@
 // module to the platform and calls WinMain.
 
 #include "platform/application.h"
-#include "platform/internal.h"
+#include "platform/gdi.h"
+#include "platform/resources.h"
+#include "platform/winstation.h"
 
 #include <cstdio>
 #include <cstring>

@@ -4,7 +4,11 @@
 //
 // Divisions: fonts, painted texts, the paint calls.
 
-#include "platform/internal.h"
+#include "platform/gdi.h"
+
+#include "platform/accessible.h"
+#include "platform/objects.h"
+#include "platform/window.h"
 
 #include <QFontDatabase>
 #include <QPainter>

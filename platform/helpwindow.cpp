@@ -4,7 +4,10 @@
 
 #include "platform/helpwindow.h"
 
-#include "platform/internal.h"
+#include "platform/gdi.h"
+#include "platform/window.h"
+#include "platform/windowing.h"
+#include "platform/winstation.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -53,10 +56,8 @@ private:
 
 int RunHelpWindow(const std::wstring& title, const std::string& htmlPath, const std::string& anchor)
 {
-    auto* window = new WindowObject;
-    window->kind = WindowKind::Help;
-    window->text = title;
-    RegisterTopLevel(window);
+    StartWindowing();
+    auto* window = NewTopLevel(WindowKind::Help, title);
     auto* browser = new HelpBrowser(window);
     window->widget = browser;
     browser->setWindowTitle(QString::fromStdWString(title));

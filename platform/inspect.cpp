@@ -1,20 +1,22 @@
 // The window inspector: the table of its verbs and what each does, the
-// descriptions of windows and controls as JSON, and the snapshot from which
-// the window station's thread answers without the GUI thread.
+// snapshot from which the window station's thread answers without the GUI
+// thread, and the answers to request lines. Its descriptions of windows
+// are in describe.cpp.
 //
-// Divisions: the snapshot, descriptions, input a person would give, the
-// table, answering requests.
+// Divisions: the snapshot, input a person would give, the table,
+// answering requests, starting.
 
 #include "platform/inspect.h"
 
-#include "platform/internal.h"
-#include "platform/keys.h"
+#include "platform/control.h"
+#include "platform/delivery.h"
+#include "platform/keyboard.h"
 #include "platform/testing.h"
+#include "platform/window.h"
 #include "platform/winstation.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QTimer>
 #include <QWidget>
 
@@ -23,7 +25,6 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <unistd.h>
 
 namespace platform {
 
@@ -35,39 +36,19 @@ std::mutex g_snapshotMutex;
 std::vector<std::string> g_listLines;           // every top-level window's list line
 std::map<uint64_t, std::string> g_waitingDumps;  // by serial, taken while the program waits
 bool g_servingDumps = false;                     // the program waits: dumps come from g_waitingDumps
-bool g_changed = true;                           // something shown changed since the list lines
-bool g_dumpsStale = true;                        // ... or since the dumps were taken
+uint64_t g_listed = ~0ull;                       // the windows' change count when listed
+uint64_t g_dumped = ~0ull;                       // ... and when the dumps were taken
 
 int ToInt(const std::string& text)
 {
     return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
 }
 
-std::vector<std::string> SplitTabs(const std::string& line)
-{
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos)
-            return fields;
-        start = tab + 1;
-    }
-}
-
-}  // namespace
-
-void MarkChanged()
-{
-    g_changed = g_dumpsStale = true;
-}
-
 // A dialog still in its initialisation has no dump yet: it is answered by
 // the GUI thread once that is over.
 void RefreshSnapshot(bool withDumps)
 {
-    g_changed = false;
+    g_listed = ChangeCount();
     std::vector<std::string> lines = ListLines();
     std::map<uint64_t, std::string> dumps;
     for (WindowObject* window : withDumps ? TopLevelWindows() : std::vector<WindowObject*>())
@@ -77,7 +58,7 @@ void RefreshSnapshot(bool withDumps)
     g_listLines.swap(lines);
     if (withDumps) {
         g_waitingDumps.swap(dumps);
-        g_dumpsStale = false;
+        g_dumped = g_listed;
     }
     g_servingDumps = withDumps;
 }
@@ -86,7 +67,7 @@ void RefreshSnapshot(bool withDumps)
 // changing between them: their dumps are taken once.
 void RefreshSnapshotIfChanged(bool withDumps)
 {
-    if (g_changed || (withDumps && g_dumpsStale)) {
+    if (ChangeCount() != g_listed || (withDumps && ChangeCount() != g_dumped)) {
         RefreshSnapshot(withDumps);
         return;
     }
@@ -94,208 +75,7 @@ void RefreshSnapshotIfChanged(bool withDumps)
     g_servingDumps = withDumps;
 }
 
-// Descriptions
-
-namespace {
-
-// Compact JSON, written the way QJsonDocument writes it (keys of an object
-// in sorted order, the same escapes): a dump of the main window holds
-// thousands of cells, which Qt's JSON classes take milliseconds to build,
-// blocking the window's own timers meanwhile.
-
-void AppendJsonString(std::string& out, const std::wstring& text)
-{
-    for (wchar_t c : text) {
-        if (c < 0 || c >= 0x80) {
-            // Rare in the program's texts: Qt's writer decides the UTF-8 and
-            // the escapes of anything outside ASCII.
-            QByteArray json = QJsonDocument(QJsonArray{Q(text)}).toJson(QJsonDocument::Compact);
-            out.append(json.constData() + 1, static_cast<size_t>(json.size() - 2));
-            return;
-        }
-    }
-    static const char kHex[] = "0123456789abcdef";
-    out += '"';
-    for (wchar_t c : text) {
-        switch (c) {
-        case L'"': out += "\\\""; break;
-        case L'\\': out += "\\\\"; break;
-        case L'\b': out += "\\b"; break;
-        case L'\f': out += "\\f"; break;
-        case L'\n': out += "\\n"; break;
-        case L'\r': out += "\\r"; break;
-        case L'\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    out += '"';
-}
-
-// A JSON array of `count` elements, each written by `element(i)`.
-template <typename Element>
-void AppendJsonArray(std::string& out, size_t count, Element element)
-{
-    out += '[';
-    for (size_t i = 0; i < count; ++i) {
-        if (i)
-            out += ',';
-        element(i);
-    }
-    out += ']';
-}
-
-void AppendJsonStrings(std::string& out, const std::vector<std::wstring>& texts, size_t atLeast = 0)
-{
-    static const std::wstring kEmpty;
-    AppendJsonArray(out, std::max(texts.size(), atLeast),
-                    [&](size_t i) { AppendJsonString(out, i < texts.size() ? texts[i] : kEmpty); });
-}
-
-// `"key":` after a comma unless it opens the object.
-void AppendJsonKey(std::string& out, const char* key)
-{
-    if (out.back() != '{')
-        out += ',';
-    out += '"';
-    out += key;
-    out += "\":";
-}
-
-void AppendJsonInt(std::string& out, const char* key, long long value)
-{
-    AppendJsonKey(out, key);
-    out += std::to_string(value);
-}
-
-const char* KindName(WindowKind kind)
-{
-    switch (kind) {
-    case WindowKind::Dialog: return "dialog";
-    case WindowKind::MessageBox: return "messagebox";
-    case WindowKind::Help: return "help";
-    default: return "other";
-    }
-}
-
-// Appends a control's description as compact JSON.
-void AppendControlJson(std::string& out, WindowObject* control)
-{
-    const ControlData& data = control->data;
-    const bool isStatic = IsClass(control, L"STATIC");
-    const bool isList = IsClass(control, L"SysListView32");
-    const bool isCombo = IsClass(control, L"COMBOBOX");
-    const bool isTabs = IsClass(control, L"SysTabControl32");
-    out += '{';
-    if (isStatic && control->resource)
-        AppendJsonInt(out, "bitmap", control->resource);
-    AppendJsonKey(out, "class");
-    AppendJsonString(out, control->className);
-    if (isList) {
-        AppendJsonKey(out, "columns");
-        AppendJsonArray(out, data.columns.size(), [&](size_t i) {
-            const ListColumn& column = data.columns[i];
-            int align = column.format & 3;
-            out += '{';
-            AppendJsonKey(out, "align");
-            out += align == LVCFMT_RIGHT ? "\"right\"" : align == LVCFMT_CENTER ? "\"center\"" : "\"left\"";
-            AppendJsonKey(out, "text");
-            AppendJsonString(out, column.text);
-            AppendJsonInt(out, "width", column.width);
-            out += '}';
-        });
-    }
-    if (QWidget* focus = control->widget ? control->widget->window()->focusWidget() : nullptr;
-        focus && (focus == control->widget || control->widget->isAncestorOf(focus)))
-        out += ",\"focused\":true";
-    AppendJsonInt(out, "id", control->id);
-    if (isCombo || isTabs || IsClass(control, L"LISTBOX")) {
-        AppendJsonKey(out, "items");
-        AppendJsonStrings(out, data.items);
-    }
-    if (isStatic) {
-        AppendJsonKey(out, "painted");
-        AppendJsonArray(out, data.painted.size(), [&](size_t i) { AppendJsonString(out, data.painted[i].text); });
-    }
-    RECT rect{};
-    GetWindowRect(control, &rect);
-    AppendJsonKey(out, "rect");
-    out += '[' + std::to_string(rect.left) + ',' + std::to_string(rect.top) + ',' + std::to_string(rect.right - rect.left) +
-           ',' + std::to_string(rect.bottom - rect.top) + ']';
-    if (isList) {
-        AppendJsonKey(out, "rows");
-        AppendJsonArray(out, data.rows.size(),
-                        [&](size_t i) { AppendJsonStrings(out, data.rows[i], data.columns.size()); });
-    }
-    if (isCombo || isTabs)
-        AppendJsonInt(out, "selection", data.selection);
-    if (!control->text.empty() || isStatic || IsClass(control, L"BUTTON")) {
-        AppendJsonKey(out, "text");
-        AppendJsonString(out, control->text);
-    }
-    if (isList)
-        AppendJsonInt(out, "top", ListTopRow(control));
-    AppendJsonKey(out, "visible");
-    out += control->visible ? "true" : "false";
-    out += '}';
-}
-
-QJsonArray WindowRectJson(WindowObject* window)
-{
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return QJsonArray{static_cast<int>(rect.left), static_cast<int>(rect.top), static_cast<int>(rect.right - rect.left),
-                      static_cast<int>(rect.bottom - rect.top)};
-}
-
 }  // namespace
-
-std::string DescribeWindow(WindowObject* window, bool withControls)
-{
-    QJsonObject object;
-    object["caption"] = QString::fromStdWString(window->text);
-    object["pid"] = static_cast<int>(getpid());
-    object["id"] = static_cast<double>(window->serial);
-    object["visible"] = window->visible;
-    object["kind"] = KindName(window->kind);
-    object["created"] = window->created;
-    if (withControls) {
-        object["rect"] = WindowRectJson(window);
-        object["cursor"] = CursorName();
-        if (window->kind == WindowKind::MessageBox)
-            object["text"] = QString::fromStdWString(window->messageText);
-        object["controls"] = QJsonArray();  // filled in below
-    }
-    QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
-    if (withControls) {
-        std::string controls = "\"controls\":[";
-        for (WindowObject* child : window->children) {
-            if (controls.back() != '[')
-                controls += ',';
-            AppendControlJson(controls, child);
-        }
-        controls += ']';
-        // The key's quotes cannot occur unescaped inside a string value.
-        const QByteArray placeholder = "\"controls\":[]";
-        json.replace(json.indexOf(placeholder), placeholder.size(), QByteArray::fromStdString(controls));
-    }
-    return json.toStdString();
-}
-
-std::vector<std::string> ListLines()
-{
-    std::vector<std::string> lines;
-    for (WindowObject* window : TopLevelWindows())
-        if (window->widget)
-            lines.push_back(DescribeWindow(window, false));
-    return lines;
-}
 
 // Input a person would give
 
@@ -308,7 +88,7 @@ bool EndMessageBox(WindowObject* box, int answer, bool perform)
         return true;
     box->result = answer == IDCANCEL && (box->style & 0xF) == MB_OKCANCEL ? IDCANCEL : IDOK;
     box->ended = true;
-    MarkChanged();
+    NoteChanged();
     WakeLoops();
     return true;
 }
@@ -348,15 +128,15 @@ bool RunOnControl(WindowObject* window, const Words& arguments, bool perform, st
         reply = "no control " + arguments[0];
         return false;
     }
-    if (scroll && IsClass(control, L"SysListView32")) {
+    const ControlClass* klass = control->klass;
+    if (scroll && klass && klass->scroll) {
         if (perform)
-            ScrollListTo(control, index);
+            klass->scroll(control, index);
         return true;
     }
-    bool choosable = IsClass(control, L"COMBOBOX") || IsClass(control, L"SysTabControl32");
-    if (!scroll && choosable && index >= 0 && index < static_cast<int>(control->data.items.size())) {
+    if (!scroll && klass && klass->choose && index >= 0 && index < static_cast<int>(control->data.items.size())) {
         if (perform)
-            SelectByUser(control, index);
+            klass->choose(control, index);
         return true;
     }
     reply = "control " + arguments[0] + " cannot take " + (scroll ? "scroll " : "select ") + arguments[1];
@@ -498,20 +278,22 @@ const InspectorVerb* FindInspectorVerb(const std::string& name)
 
 // Answering requests
 
+namespace {
+
 std::string AnswerOnStationThread(const std::string& request)
 {
-    Words words = SplitTabs(request);
+    Words words = SplitRequestLine(request);
     std::lock_guard<std::mutex> lock(g_snapshotMutex);
     if (words[0] == "list") {
-        std::string out = "ok\n";
+        std::string out;
         for (const std::string& line : g_listLines)
-            out += line + "\n";
-        return out;
+            out += (out.empty() ? "" : "\n") + line;
+        return OkReply(out);
     }
     if (words[0] == "dump" && words.size() == 2 && g_servingDumps) {
         auto found = g_waitingDumps.find(std::strtoull(words[1].c_str(), nullptr, 10));
         if (found != g_waitingDumps.end())
-            return "ok\n" + found->second + "\n";
+            return OkReply(found->second);
     }
     return std::string();
 }
@@ -531,25 +313,25 @@ bool AsksToStop(const std::string& verb, const Words& arguments)
 // answered at once.
 std::string AnswerOnGuiThread(const std::string& request)
 {
-    Words words = SplitTabs(request);
+    Words words = SplitRequestLine(request);
     const InspectorVerb* verb = FindInspectorVerb(words[0]);
     if (!verb)
-        return "error\tunknown verb " + words[0] + "\n";
+        return ErrorReply("unknown verb " + words[0]);
     if (words[0] == "inactive") {
         LoseActivation();
-        return "ok\n";
+        return OkReply();
     }
     if (verb->arguments < 0 || words.size() != static_cast<size_t>(verb->arguments) + 2)
-        return "error\t" + words[0] + " takes a window and " + std::to_string(std::max(verb->arguments, 0)) + " arguments\n";
+        return ErrorReply(words[0] + " takes a window and " + std::to_string(std::max(verb->arguments, 0)) + " arguments");
     uint64_t id = std::strtoull(words[1].c_str(), nullptr, 10);
     WindowObject* window = FindLocalWindow(id);
     if (!window)
-        return "notfound\n";
+        return NotFoundReply();
     Words arguments(words.begin() + 2, words.end());
     std::string reply;
     bool now = !verb->waitsForProgram || !ProgramWaiting() || AsksToStop(words[0], arguments);
     if (!verb->run(window, arguments, now, reply))
-        return "error\t" + reply + "\n";
+        return ErrorReply(reply);
     if (!now) {
         DeliverToProgram([id, verb, arguments] {
             std::string ignored;
@@ -557,7 +339,38 @@ std::string AnswerOnGuiThread(const std::string& request)
                 verb->run(still, arguments, true, ignored);
         });
     }
-    return "ok\n" + (reply.empty() ? std::string() : reply + "\n");
+    return OkReply(reply);
+}
+
+// The GUI thread's answer, then the station's snapshot as it now is.
+std::string AnswerThenRefresh(const std::string& request)
+{
+    std::string reply = AnswerOnGuiThread(request);
+    RefreshSnapshotIfChanged(ProgramWaiting());
+    return reply;
+}
+
+}  // namespace
+
+// Starting
+
+// The station answers through the inspector; the snapshot follows the
+// windows as they are published, and the blocking calls, and is taken
+// again whenever the GUI thread is about to wait.
+void StartInspector()
+{
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    WatchWindows([](WindowEvent event, WindowObject*) {
+        if (event == WindowEvent::Published)
+            RefreshSnapshot(ProgramWaiting());
+    });
+    WatchWaiting([](bool waiting) { RefreshSnapshotIfChanged(waiting); });
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance())
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, qApp, [] { RefreshSnapshotIfChanged(false); });
+    StartStation({AnswerOnStationThread, AnswerThenRefresh, ListLines});
 }
 
 }  // namespace platform
@@ -566,16 +379,11 @@ bool InspectForTest(HWND window, const std::string& verb, const std::vector<std:
 {
     if (!platform::IsLiveWindow(window))
         return false;
-    std::string request = verb + "\t" + std::to_string(window->serial);
-    for (const std::string& argument : arguments)
-        request += "\t" + argument;
-    std::string answer = platform::AnswerOnGuiThread(request);
-    bool ok = answer.rfind("ok\n", 0) == 0;
-    if (reply) {
-        size_t start = ok ? 3 : answer.find('\t') + 1;
-        *reply = answer.substr(start, answer.size() - start - (answer.size() > start ? 1 : 0));
-    }
-    return ok;
+    std::string answer = platform::AnswerOnGuiThread(platform::StationRequestLine(verb, window->serial, arguments));
+    platform::StationReply parsed = platform::ParseReply(answer);
+    if (reply)
+        *reply = parsed.body;
+    return parsed.status == platform::StationReply::Status::Ok;
 }
 
 std::vector<std::string> ListForTest()

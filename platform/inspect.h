@@ -4,6 +4,8 @@
 // `winspy` checks its arguments against the same table.
 #pragma once
 
+#include "platform/protocol.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,8 +13,6 @@
 struct WindowObject;
 
 namespace platform {
-
-using Words = std::vector<std::string>;
 
 // One verb of a request: "VERB\tWINDOW-ID\tARG..." (no window ID for the
 // verbs that have none).
@@ -32,11 +32,9 @@ struct InspectorVerb {
 const InspectorVerb* FindInspectorVerb(const std::string& name);
 const std::vector<InspectorVerb>& InspectorVerbs();
 
-// Answering a request line. On the station's thread: what can be answered
-// without the GUI thread (the list, and dumps while the program waits in a
-// blocking call), or an empty string. On the GUI thread: everything else.
-std::string AnswerOnStationThread(const std::string& request);
-std::string AnswerOnGuiThread(const std::string& request);
+// Once the application object exists: the window station answers through
+// the inspector, from a snapshot of the windows while it can.
+void StartInspector();
 
 // This process's top-level windows as `winspy list` prints them, a line each.
 std::vector<std::string> ListLines();
@@ -44,12 +42,5 @@ std::vector<std::string> ListLines();
 // A window described as `winspy dump` prints it (with its controls) or as
 // `winspy list` does (without).
 std::string DescribeWindow(WindowObject* window, bool withControls);
-
-// The snapshot the station's thread answers from: MarkChanged notes that
-// something shown may have changed; RefreshSnapshot gives the station every
-// window's list line, and its dump too while the program waits.
-void MarkChanged();
-void RefreshSnapshot(bool withDumps);
-void RefreshSnapshotIfChanged(bool withDumps);
 
 }  // namespace platform

@@ -8,8 +8,11 @@
 // Divisions: finding the window, pages, menus, the focus mark, the filter,
 // typed keys.
 
-#include "platform/internal.h"
-#include "platform/keys.h"
+#include "platform/keyboard.h"
+
+#include "platform/control.h"
+#include "platform/gdi.h"
+#include "platform/window.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -41,7 +44,7 @@ WindowObject* WindowOf(QWidget* widget)
 WindowObject* VisibleTabControl(WindowObject* window)
 {
     for (WindowObject* control : window->children)
-        if (control->className == L"SysTabControl32" && control->visible && !control->data.items.empty())
+        if (control->klass && control->klass->pages && control->visible && !control->data.items.empty())
             return control;
     return nullptr;
 }
@@ -54,7 +57,7 @@ bool TurnPage(WindowObject* window, int step)
         return false;
     int count = static_cast<int>(tabs->data.items.size());
     int current = std::max(tabs->data.selection, 0);
-    SelectByUser(tabs, ((current + step) % count + count) % count);
+    tabs->klass->choose(tabs, ((current + step) % count + count) % count);
     // A control of the page left behind had the focus: the new page's first takes it.
     QWidget* focus = window->widget->focusWidget();
     if (focus && focus->isVisible())
@@ -250,20 +253,24 @@ protected:
     }
 };
 
-}  // namespace
-
-// Called once, by StartWindowing, once the application object exists.
-void StartKeyboard()
-{
-    qApp->installEventFilter(new KeyboardFilter(qApp));
-    QObject::connect(qApp, &QApplication::focusChanged, qApp, MoveFocusMark);
-}
-
+// The mark follows its control when that moves or shows.
 void RefitFocusMark(WindowObject* control)
 {
     QWidget* widget = control && control->widget ? control->widget->parentWidget() : nullptr;
     if (FocusMark* mark = MarkOf(widget, false); mark && mark->Control() == control->widget)
         mark->Frame(control->widget);
+}
+
+}  // namespace
+
+void StartKeyboard()
+{
+    qApp->installEventFilter(new KeyboardFilter(qApp));
+    QObject::connect(qApp, &QApplication::focusChanged, qApp, MoveFocusMark);
+    WatchWindows([](WindowEvent event, WindowObject* control) {
+        if (event == WindowEvent::ControlShown || event == WindowEvent::ControlMoved)
+            RefitFocusMark(control);
+    });
 }
 
 // Typed keys: each key of the sequence goes, a moment after the one before

@@ -2,9 +2,11 @@
 // and shown by a Qt table view, with the messages the program sends it and
 // the scrolling the inspector asks for.
 //
-// Divisions: the model, the view, messages, scrolling.
+// Divisions: the model, the view, messages, scrolling, the entry.
 
-#include "platform/internal.h"
+#include "platform/accessible.h"
+#include "platform/controls.h"
+#include "platform/window.h"
 
 #include <QAbstractTableModel>
 #include <QHeaderView>
@@ -22,6 +24,12 @@ namespace platform {
 namespace {
 
 constexpr int kListRowHeight = 14;  // handheld pixels per list view row
+
+// What a picture over a blank row, still there, names that row.
+QString LabelWords(WindowObject* picture)
+{
+    return IsLiveWindow(picture) ? ControlWords(picture) : QString();
+}
 
 // The model
 
@@ -55,7 +63,7 @@ public:
         // picture's words.
         if (role == Qt::AccessibleTextRole && index.column() == 0 && BlankRow(index.row())) {
             auto label = m_data->rowLabels.find(index.row());
-            return label != m_data->rowLabels.end() ? RowLabelWords(label->second) : QString();
+            return label != m_data->rowLabels.end() ? LabelWords(label->second) : QString();
         }
         return {};
     }
@@ -252,7 +260,7 @@ private:
 
 ListView* ListViewOf(WindowObject* control)
 {
-    return IsClass(control, L"SysListView32") ? static_cast<ListView*>(control->widget) : nullptr;
+    return control->klass == &kListViewClass ? static_cast<ListView*>(control->widget) : nullptr;
 }
 
 // Copies at most size - 1 characters and a terminator.
@@ -266,10 +274,17 @@ int CopyOut(const std::wstring& text, WCHAR* buffer, int size)
     return count;
 }
 
-}  // namespace
+void NoteRowLabel(WindowObject* picture);
 
 QWidget* CreateListView(WindowObject* control, QWidget* parent)
 {
+    static bool watching = false;
+    if (!watching)  // pictures moved over the lists label their blank rows
+        WatchWindows([](WindowEvent event, WindowObject* control) {
+            if (event == WindowEvent::ControlMoved)
+                NoteRowLabel(control);
+        });
+    watching = true;
     auto* view = new ListView(control, new ListModel(&control->data), parent);
     view->verticalHeader()->hide();
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -402,7 +417,7 @@ LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPAR
 
 // Scrolling
 
-int ListTopRow(WindowObject* control)
+int TopRow(WindowObject* control)
 {
     return static_cast<int>(ListViewMessage(control, LVM_GETTOPINDEX, 0, 0));
 }
@@ -415,10 +430,10 @@ void ScrollListTo(WindowObject* control, int row)
     view->verticalScrollBar()->setValue(std::clamp(row, 0, view->verticalScrollBar()->maximum()));
 }
 
+// A picture moved over the lists of its dialog labels the blank row it lies on.
 void NoteRowLabel(WindowObject* picture)
 {
-    int kind = picture->style & 0x1F;
-    if (!IsClass(picture, L"STATIC") || (kind != SS_BITMAP && kind != SS_ICON) || !picture->parent)
+    if (!picture->klass || !picture->klass->isPicture || !picture->klass->isPicture(picture) || !picture->parent)
         return;
     const QPoint middle = picture->widget->geometry().center();
     for (WindowObject* list : picture->parent->children) {
@@ -430,5 +445,24 @@ void NoteRowLabel(WindowObject* picture)
             list->data.rowLabels[row] = picture;
     }
 }
+
+}  // namespace
+
+// The entry
+
+const ControlClass kListViewClass = {
+    .name = L"SysListView32",
+    .create = CreateListView,
+    .message = ListViewMessage,
+    .words = [](const WindowObject* control) {
+        std::vector<std::wstring> headings;
+        for (const ListColumn& column : control->data.columns)
+            headings.push_back(column.text);
+        return JoinTexts(headings);
+    },
+    .dump = kDumpColumns | kDumpRows | kDumpTop,
+    .scroll = ScrollListTo,
+    .topRow = TopRow,
+};
 
 }  // namespace platform

@@ -1,7 +1,9 @@
 // Resources of the module: dialog templates, menus, strings and images
 // that the program carries as data.
 
-#include "platform/internal.h"
+#include "platform/resources.h"
+
+#include "platform/objects.h"
 
 #include <QPixmap>
 

@@ -1,14 +1,14 @@
 // Window search: top-level windows found by exact caption, in this
 // process and across the user's processes through the window station; a
-// window of another process is a proxy through which it is shown, brought
-// forward or destroyed.
+// window of another process is a proxy (the window room keeps them)
+// through which it is shown, brought forward or destroyed.
 //
 // Divisions: proxies, search.
 
-#include "platform/internal.h"
+#include "platform/protocol.h"
+#include "platform/window.h"
 #include "platform/winstation.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,33 +16,19 @@ namespace platform {
 
 namespace {
 
-std::vector<std::unique_ptr<WindowObject>> g_remotes;  // proxies for other processes' windows, kept for the process's life
-
-}  // namespace
-
 // Proxies
 
-// Looked up rather than read through the handle: a stale handle may point
-// at a freed window.
-bool IsRemoteWindow(const WindowObject* window)
-{
-    for (const auto& remote : g_remotes)
-        if (remote.get() == window)
-            return true;
-    return false;
-}
-
 // Forwards a request about a window of another process.
-BOOL AskRemote(HWND window, const std::string& verb, const std::string& extra)
+bool AskThroughStation(WindowObject* window, const std::string& verb, const std::string& extra)
 {
     if (window->remoteId == 0)  // a copy that did not answer: its windows are unknown
-        return FALSE;
-    std::string request = verb + "\t" + std::to_string(window->remoteId);
-    if (!extra.empty())
-        request += "\t" + extra;
+        return false;
     std::string reply;
-    return StationRequest(window->remotePid, request, reply) && reply.rfind("ok", 0) == 0;
+    std::string request = StationRequestLine(verb, window->remoteId, extra.empty() ? Words() : Words{extra});
+    return StationRequest(window->remotePid, request, reply) && ParseReply(reply).status == StationReply::Status::Ok;
 }
+
+}  // namespace
 
 }  // namespace platform
 
@@ -79,14 +65,6 @@ HWND FindWindowW(LPCWSTR, LPCWSTR caption)
     if (claimed && best.pid == 0)
         return nullptr;
     StationRelease(caption);
-    for (const auto& remote : g_remotes)
-        if (remote->remotePid == best.pid && remote->remoteId == best.id)
-            return remote.get();
-    auto remote = std::make_unique<WindowObject>();  // kept for the life of the process
-    remote->kind = WindowKind::Remote;
-    remote->text = best.caption;
-    remote->remotePid = best.pid;
-    remote->remoteId = best.id;
-    g_remotes.push_back(std::move(remote));
-    return g_remotes.back().get();
+    SetRemoteAsker(AskThroughStation);
+    return RemoteWindow(best.pid, best.id, best.caption);
 }

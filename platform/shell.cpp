@@ -1,7 +1,8 @@
 // The handheld shell: full-screen dialogs, the menu bar at the bottom with
 // its drop-down buttons, and the Done button.
 
-#include "platform/internal.h"
+#include "platform/controls.h"
+#include "platform/window.h"
 
 #include <QHBoxLayout>
 #include <QMenu>
@@ -51,6 +52,10 @@ QToolButton* CreateMenuButton(HWND parent, HINSTANCE module, const MENUBARBUTTON
 
 }  // namespace
 
+// The menu bar is a control of its dialog: the handle the program keeps,
+// its entries the pop-ups' captions.
+const ControlClass platform::kMenuBarClass = {.name = L"menu_worker"};
+
 BOOL SHInitDialog(const SHINITDLGINFO* info)
 {
     if (!info || !IsLiveWindow(info->hDlg) || !(info->dwMask & SHIDIM_FLAGS))
@@ -90,7 +95,8 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info)
     auto* control = new WindowObject;
     control->kind = WindowKind::Control;
     control->parent = dialog;
-    control->className = L"menu_worker";
+    control->className = kMenuBarClass.name;
+    control->klass = &kMenuBarClass;
     control->visible = true;
     control->widget = bar;
     for (int i = 0; layout && i < layout->count; ++i) {

@@ -7,22 +7,29 @@
 // that thread at once, the rest handed to the GUI thread.
 #pragma once
 
+#include "platform/protocol.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace platform {
 
-// One top-level window of some process, as that process reports it.
-struct StationWindow {
-    int pid = 0;             // owning process
-    uint64_t id = 0;         // the window's serial in that process
-    std::wstring caption;    // exact caption
-    std::string kind;        // "dialog", "messagebox", "help" or "other"
-    bool visible = false;    // shown now
-    double created = 0;      // creation time, ms since the epoch
-    std::string json;        // the line as the process sent it
+// What the station answers with: the window inspector's answers to a
+// request line, on the station's own thread (empty: the GUI thread must
+// answer) and on the GUI thread, and this process's windows' list lines.
+struct StationAnswerer {
+    std::string (*onStationThread)(const std::string& request) = nullptr;
+    std::string (*onGuiThread)(const std::string& request) = nullptr;
+    std::vector<std::string> (*listLines)() = nullptr;
 };
+
+// Once the application object exists: the station follows this process's
+// windows (claims, activation) and serves from its first window shown on,
+// answering with `answerer`. StationStop closes it (also at exit).
+void StartStation(const StationAnswerer& answerer);
+void StationStop();
 
 // $XDG_RUNTIME_DIR/corvale, else /tmp/corvale-$UID; made private (0700).
 // When that name is taken by someone else (another user's folder, a link),
@@ -45,9 +52,6 @@ constexpr size_t kLargestReply = 256 * 1024 * 1024;
 // of a whole answer larger than kLargestReply, which is not kept.
 bool StationRequest(int pid, const std::string& request, std::string& reply, int timeoutMs = 3000, bool* silent = nullptr,
                     size_t* oversize = nullptr);
-
-// Every other process told that a window of this one became active.
-void StationAnnounceActivation();
 
 // Claims, from the GUI thread: a caption held by this process while it looks
 // for a window of that caption and makes one, so that no other process of

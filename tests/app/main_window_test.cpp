@@ -6,7 +6,7 @@
 #include "app/resources/resource.h"
 #include "app/startup.h"
 #include "data/standings.h"
-#include "platform/internal.h"  // the title test reads how gdi drew its text
+#include "platform/objects.h"  // the title test reads how gdi drew its text
 #include "platform/testing.h"
 #include "settings/settings.h"
 #include "tests/support/app_harness.h"

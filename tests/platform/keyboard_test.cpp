@@ -4,7 +4,7 @@
 
 #include "app/main_window.h"
 #include "app/resources/resource.h"
-#include "platform/internal.h"
+#include "platform/objects.h"
 #include "platform/testing.h"
 #include "tests/support/app_harness.h"
 

@@ -2,7 +2,9 @@
 // platform API the way the program uses it.
 
 #include "app/startup.h"
-#include "platform/internal.h"
+#include "platform/gdi.h"
+#include "platform/inspect.h"
+#include "platform/objects.h"
 #include "platform/testing.h"
 #include "tests/support/app_harness.h"
 

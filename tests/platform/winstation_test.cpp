@@ -1,7 +1,7 @@
 // The window station: its private directory, stale sockets, refusal of
 // other users, and windows found by caption in and across processes.
 
-#include "platform/internal.h"
+#include "platform/gdi.h"
 #include "platform/testing.h"
 #include "platform/winstation.h"
 #include "tests/support/temp_home.h"

@@ -4,7 +4,9 @@
 #include "app/resources/resource.h"
 #include "app/startup.h"
 #include "data/standings.h"
-#include "platform/internal.h"
+#include "platform/gdi.h"
+#include "platform/objects.h"
+#include "platform/resources.h"
 #include "platform/testing.h"
 #include "settings/settings.h"
 

@@ -1,0 +1,88 @@
+// What the Internet room's two files share: the objects behind the
+// handles and one send of a request on libcurl's multi interface. Not for
+// other rooms.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/seams.h"
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace platform::inet {
+
+constexpr int kConnectMs = 10000;  // to get a connection
+constexpr int kIdleMs = 15000;     // without a byte, once connected
+
+enum class Kind { Session, Connection, Request };
+
+// One send of a request: libcurl's handles and what has arrived so far.
+struct Transfer {
+    CURLM* multi = nullptr;
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    curl_slist* connectTo = nullptr;
+    int connectMs = kConnectMs;
+    int idleMs = kIdleMs;
+    platform::Clock::time_point deadline;  // when the turn's time for transfers is up
+    bool connected = false;    // the request is going out; idle time counts from here
+    bool activity = false;     // something arrived since the clock was last read
+    bool headersDone = false;  // the final status line and all headers are in
+    bool done = false;         // libcurl finished the transfer
+    bool paused = false;       // the write callback refused a chunk; libcurl holds it
+    DWORD error = 0;           // why the transfer failed, once it has
+    DWORD status = 0;          // status code of the last status line
+    std::string reason;        // its reason phrase
+    long long length = -1;     // its Content-Length, -1 for none or one that cannot be read
+    std::string pending;       // the undelivered rest of a write chunk
+    char* target = nullptr;    // the caller's buffer during a read
+    size_t room = 0;           // its size
+    size_t filled = 0;         // bytes put into it so far
+
+    Transfer() = default;
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+    ~Transfer()
+    {
+        if (multi && easy)
+            curl_multi_remove_handle(multi, easy);
+        if (easy)
+            curl_easy_cleanup(easy);
+        if (multi)
+            curl_multi_cleanup(multi);
+        curl_slist_free_all(headers);
+        curl_slist_free_all(connectTo);
+    }
+};
+
+}  // namespace platform::inet
+
+struct InternetObject {
+    platform::inet::Kind kind = platform::inet::Kind::Session;
+    std::string agent;            // User-Agent, handed down from the session
+    std::string server;           // host name or address (connection, request)
+    int port = INTERNET_DEFAULT_HTTP_PORT;
+    bool head = false;            // request: HEAD rather than GET
+    std::string path;             // request path as it goes on the wire
+    DWORD flags = 0;              // INTERNET_FLAG_ bits of the request
+    std::atomic<bool> closed{false};  // closed while another thread may still use it
+    std::unique_ptr<platform::inet::Transfer> transfer;  // the latest send
+};
+
+namespace platform::inet {
+
+// Text for a header line: UTF-8 without control characters.
+std::string HeaderText(LPCWSTR text);
+
+// Sets libcurl up for one send of the request; an Internet error or 0.
+DWORD StartTransfer(InternetObject& request, Transfer& t, LPCWSTR headers, DWORD headersLength);
+// Runs the request's transfer until `ready` holds, it ends or it fails
+// (its error set). While it waits on the GUI thread, windows paint and
+// the station answers; a person's stop ends it.
+void Pump(InternetObject& request, const std::function<bool()>& ready);
+
+}  // namespace platform::inet
