@@ -3,7 +3,7 @@
 // Sleep. The file handles are files.cpp's.
 //
 // Divisions: errors, streams, numbers and text, sleeping.
-#include "platform/files.h"
+#include "platform/crt.h"
 #include "platform/os.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -17,11 +17,53 @@
 #include <cstdio>
 #include <cstring>
 #include <cwctype>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+
+namespace platform {
+
+DWORD ErrorCodeOf(int error, const std::string& path)
+{
+    switch (error) {
+    case ENOENT: {
+        std::error_code ignored;
+        std::filesystem::path parent = std::filesystem::path(path).parent_path();
+        if (parent.empty())
+            parent = ".";
+        return std::filesystem::is_directory(parent, ignored) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    }
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+    case ELOOP:
+        return ERROR_ACCESS_DENIED;
+    case EMFILE:
+    case ENFILE:
+        return kErrorTooManyOpenFiles;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    case ENAMETOOLONG:
+        return kErrorFilenameTooLong;
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    case EEXIST:
+        return ERROR_ALREADY_EXISTS;
+    default:
+        return kErrorGenFailure;
+    }
+}
+
+}  // namespace platform
 
 using namespace platform;
 

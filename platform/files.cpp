@@ -7,6 +7,8 @@
 // handle calls.
 
 #include "platform/files.h"
+
+#include "platform/crt.h"
 #include "platform/os.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -27,45 +29,6 @@
 #include <sys/stat.h>
 
 namespace platform {
-
-// Win32 code for a failed file operation; a missing file in an existing
-// folder is "file not found", a missing folder "path not found".
-DWORD ErrorCodeOf(int error, const std::string& path)
-{
-    switch (error) {
-    case ENOENT: {
-        std::error_code ignored;
-        std::filesystem::path parent = std::filesystem::path(path).parent_path();
-        if (parent.empty())
-            parent = ".";
-        return std::filesystem::is_directory(parent, ignored) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    }
-    case ENOTDIR:
-        return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-    case ELOOP:
-        return ERROR_ACCESS_DENIED;
-    case EMFILE:
-    case ENFILE:
-        return kErrorTooManyOpenFiles;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    case EINVAL:
-        return ERROR_INVALID_PARAMETER;
-    case ENAMETOOLONG:
-        return kErrorFilenameTooLong;
-    case ENOSPC:
-    case EDQUOT:
-        return ERROR_DISK_FULL;
-    case EEXIST:
-        return ERROR_ALREADY_EXISTS;
-    default:
-        return kErrorGenFailure;
-    }
-}
 
 }  // namespace platform
 

@@ -1,19 +1,14 @@
 // Window objects: the bookkeeping of live windows and of proxies for other
-// processes' windows, the modal loops, activation, and the rooms told of
-// what happens to windows. The window calls of the API are in
+// processes' windows, the modal loops, and the rooms told of what happens
+// to windows. The window calls of the API and activation are in
 // windowcalls.cpp.
 //
-// Divisions: what happens to windows, bookkeeping, proxies, activation.
+// Divisions: what happens to windows, bookkeeping, proxies.
 
 #include "platform/window.h"
 
-#include "platform/delivery.h"
-
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QGuiApplication>
-#include <QTimer>
-#include <QWidget>
 
 #include <algorithm>
 #include <chrono>
@@ -186,72 +181,6 @@ void SetRemoteAsker(RemoteAsker asker)
 bool AskRemote(WindowObject* window, const std::string& verb, const std::string& extra)
 {
     return g_asker && g_asker(window, verb, extra);
-}
-
-// Activation
-
-namespace {
-
-WindowObject* g_active = nullptr;  // the window that was last made active
-
-}  // namespace
-
-// Records that a window became the active one: the one that was active gets
-// WM_ACTIVATE with WA_INACTIVE, the new one WA_ACTIVE; the other processes
-// hear that theirs are no longer active.
-void NoteActivation(WindowObject* window)
-{
-    if (!IsLiveWindow(window) || window == g_active)
-        return;
-    WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
-    g_active = window;
-    NoteChanged();
-    ReportWindowEvent(WindowEvent::Activated, window);
-    DeliverToProgram([previous, window] {
-        if (IsLiveWindow(previous))
-            SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(window));
-        if (IsLiveWindow(window))
-            SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
-    });
-}
-
-// A window of another process, or of another application, became active.
-void LoseActivation()
-{
-    WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
-    g_active = nullptr;
-    if (previous)
-        DeliverToProgram([previous] {
-            if (IsLiveWindow(previous))
-                SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, 0);
-        });
-}
-
-// Raises a top-level window, asks the desktop to activate it and records it.
-void ActivateWindow(WindowObject* window)
-{
-    if (!IsLiveWindow(window))
-        return;
-    if (window->widget) {
-        window->widget->raise();
-        window->widget->activateWindow();
-    }
-    NoteActivation(window);
-}
-
-// The desktop moved the focus to another application. Switching between
-// windows of this process may pass through a moment without an active
-// window: only one that lasts counts.
-void WatchActivation()
-{
-    QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp, [](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive)
-            return;
-        QTimer::singleShot(150, qApp, [] {
-            if (QGuiApplication::applicationState() != Qt::ApplicationActive && !QApplication::activeWindow())
-                LoseActivation();
-        });
-    });
 }
 
 }  // namespace platform

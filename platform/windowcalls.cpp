@@ -1,8 +1,8 @@
 // The window calls of the platform API on Qt widgets: messages sent and
 // posted (a dialog's to its procedure, a control's to its class), showing,
-// texts, geometry in handheld pixels, and cursors.
+// texts, geometry in handheld pixels, cursors, and activation.
 //
-// Divisions: messages, showing and text, geometry, cursors.
+// Divisions: activation, messages, showing and text, geometry, cursors.
 
 #include "platform/control.h"
 #include "platform/delivery.h"
@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -30,6 +32,72 @@ namespace platform {
 QString CursorName()
 {
     return g_cursor == &g_waitCursor ? QStringLiteral("wait") : QStringLiteral("none");
+}
+
+// Activation
+
+namespace {
+
+WindowObject* g_active = nullptr;  // the window that was last made active
+
+}  // namespace
+
+// Records that a window became the active one: the one that was active gets
+// WM_ACTIVATE with WA_INACTIVE, the new one WA_ACTIVE; the other processes
+// hear that theirs are no longer active.
+void NoteActivation(WindowObject* window)
+{
+    if (!IsLiveWindow(window) || window == g_active)
+        return;
+    WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
+    g_active = window;
+    NoteChanged();
+    ReportWindowEvent(WindowEvent::Activated, window);
+    DeliverToProgram([previous, window] {
+        if (IsLiveWindow(previous))
+            SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(window));
+        if (IsLiveWindow(window))
+            SendMessageW(window, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+    });
+}
+
+// A window of another process, or of another application, became active.
+void LoseActivation()
+{
+    WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
+    g_active = nullptr;
+    if (previous)
+        DeliverToProgram([previous] {
+            if (IsLiveWindow(previous))
+                SendMessageW(previous, WM_ACTIVATE, WA_INACTIVE, 0);
+        });
+}
+
+// Raises a top-level window, asks the desktop to activate it and records it.
+void ActivateWindow(WindowObject* window)
+{
+    if (!IsLiveWindow(window))
+        return;
+    if (window->widget) {
+        window->widget->raise();
+        window->widget->activateWindow();
+    }
+    NoteActivation(window);
+}
+
+// The desktop moved the focus to another application. Switching between
+// windows of this process may pass through a moment without an active
+// window: only one that lasts counts.
+void WatchActivation()
+{
+    QObject::connect(qApp, &QGuiApplication::applicationStateChanged, qApp, [](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            return;
+        QTimer::singleShot(150, qApp, [] {
+            if (QGuiApplication::applicationState() != Qt::ApplicationActive && !QApplication::activeWindow())
+                LoseActivation();
+        });
+    });
 }
 
 }  // namespace platform
