@@ -6,6 +6,7 @@
 #include "tests/support/program.h"
 #include "tests/support/temp_home.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -185,6 +186,37 @@ TEST_F(InstallTest, InstallerOutsideTheLayoutOrWithBadArgumentsChangesNothing)
     fs::remove(configDir + "/corvale/registry.reg");
     EXPECT_FALSE(fs::exists(home + "/.local/share/corvale"));
     EXPECT_FALSE(fs::exists(configDir + "/corvale/registry.reg"));
+}
+
+// Two installers started at the same instant into one fresh folder both
+// succeed: each file is put in place whole by one of them, and neither
+// leaves a temporary file behind.
+TEST_F(InstallTest, TwoInstallersAtOnceBothSucceedAndLeaveOnlyTheSeason)
+{
+    const std::string season = SourcePath("season/2003");
+    for (int round = 0; round < 20; round++) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::string folder = home + "/at-once-" + std::to_string(round);
+        int gate[2];
+        ASSERT_EQ(pipe(gate), 0);
+        pid_t copies[2];
+        std::string errors[2];
+        for (int i = 0; i < 2; i++) {
+            errors[i] = home + "/install-" + std::to_string(i) + ".err";
+            copies[i] = StartBinary("corvale-install", {season, folder}, errors[i], gate[0]);
+        }
+        ASSERT_EQ(write(gate[1], "xx", 2), 2);  // both start now
+        close(gate[0]);
+        close(gate[1]);
+        for (int i = 0; i < 2; i++)
+            EXPECT_EQ(WaitForExit(copies[i], 10000), 0) << "copy " << i << ": " << ReadFile(errors[i]);
+        EXPECT_TRUE(HoldsTheSeason(folder));
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"Ravelock.html", "Schedule.dat", "Season.dat", "Standings.dat"}));
+    }
 }
 
 // Without a display each program with windows says so in one line and
