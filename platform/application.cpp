@@ -24,7 +24,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -54,8 +53,9 @@ bool HasPlatformPlugin(const QString& key, const QStringList& arguments)
         for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files)) {
             if (!QLibrary::isLibrary(file.fileName()))
                 continue;
-            const QJsonObject metaData = QPluginLoader(file.absoluteFilePath()).metaData();
-            for (const QJsonValue& name : metaData.value(QStringLiteral("MetaData")).toObject().value(QStringLiteral("Keys")).toArray())
+            const QJsonObject metaData =
+                QPluginLoader(file.absoluteFilePath()).metaData().value(QStringLiteral("MetaData")).toObject();
+            for (const QJsonValue& name : metaData.value(QStringLiteral("Keys")).toArray())
                 if (name.toString().compare(key, Qt::CaseInsensitive) == 0)
                     return true;
         }
