@@ -1,15 +1,27 @@
-// The real program on a real desktop (Xvfb with the openbox window
-// manager): where its windows appear.
+// The real program on a real desktop: where its windows appear on X11
+// (Xvfb with the openbox window manager); that it opens on Wayland (a
+// headless Weston); and without Qt's Wayland plugin, that it opens through
+// X11 and says what to install.
 
 #include "tests/support/desktop.h"
 #include "tests/support/program.h"
 #include "tests/support/temp_home.h"
 
+#include <QLibraryInfo>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sched.h>
+#include <sys/mount.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
+
+namespace fs = std::filesystem;
 
 class DesktopEndToEnd : public DesktopTest {
 protected:
@@ -47,6 +59,85 @@ TEST_F(DesktopEndToEnd, SecondaryWindowsOpenOverTheMainWindow)
         if (std::string(window.caption) != "RVL Calendar")  // the calendar is only hidden
             ASSERT_TRUE(WaitForNoWindow(window.caption, 5000));
     }
+}
+
+// On a Wayland desktop with no X display the program opens there, through
+// Qt's Wayland plugin.
+class WaylandEndToEnd : public DesktopTest {
+protected:
+    WaylandEndToEnd() { kind = Desktop::Kind::Wayland; }
+};
+
+TEST_F(WaylandEndToEnd, TheMainWindowShows)
+{
+    const QJsonObject window = DumpWindow("Corvale");
+    EXPECT_TRUE(window["visible"].toBool());
+    EXPECT_EQ(window["cursor"].toString(), "none");
+    EXPECT_EQ(RowsOf(window, 1005).size(), 40);  // the standings, loaded
+    EXPECT_NE(ReadFile("/proc/" + std::to_string(pid) + "/maps").find("/libqwayland-"), std::string::npos);
+    EXPECT_EQ(Winspy({"screenshot", "Corvale", home + "/corvale.png"}).status, 0);
+    EXPECT_GT(fs::file_size(home + "/corvale.png"), 1000u);
+}
+
+// A mount namespace of the test's own: as root at once; otherwise inside a
+// user namespace of its own (where the kernel lets users make one), the
+// test's user and group mapped to themselves, so that files keep their owners.
+bool OwnMountNamespace()
+{
+    if (unshare(CLONE_NEWNS) == 0)
+        return true;
+    const std::string uid = std::to_string(geteuid()), gid = std::to_string(getegid());
+    auto write = [](const char* path, const std::string& text) {
+        std::ofstream out(path);
+        return static_cast<bool>(out << text << std::flush);
+    };
+    return unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && write("/proc/self/setgroups", "deny") &&
+           write("/proc/self/uid_map", uid + " " + uid + " 1") && write("/proc/self/gid_map", gid + " " + gid + " 1");
+}
+
+// Qt's Wayland plugin out of sight of the programs the test starts: in a
+// mount namespace of the test's own, Qt's folder of platform plugins is
+// covered by a copy of it without the Wayland ones. False, saying why, when
+// that cannot be done here.
+bool CoverWaylandPlugin(const std::string& copy, std::string& why)
+{
+    const std::string platforms = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() + "/platforms";
+    fs::create_directories(copy);
+    for (const fs::directory_entry& plugin : fs::directory_iterator(platforms))
+        if (plugin.path().filename().string().find("wayland") == std::string::npos)
+            fs::copy_file(plugin.path(), copy / plugin.path().filename());
+    if (OwnMountNamespace() && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+        mount(copy.c_str(), platforms.c_str(), nullptr, MS_BIND, nullptr) == 0)
+        return true;
+    why = "covering " + platforms + " in a mount namespace of the test's own: " + std::strerror(errno);
+    return false;
+}
+
+// A person's desktop that names a Wayland compositor beside the X display,
+// Qt's Wayland plugin not installed.
+class WithoutQtsWaylandPlugin : public DesktopEndToEnd {
+protected:
+    void BeforeStart() override
+    {
+        std::string why;
+        ASSERT_TRUE(CoverWaylandPlugin(home + "/platforms", why)) << why;
+        setenv("WAYLAND_DISPLAY", "wayland-corvale", 1);  // never asked: there is no plugin to ask with
+        unsetenv("QT_QPA_PLATFORM");
+        errorFile = home + "/errors.txt";
+    }
+};
+
+// The program opens through X11 and says why in one line; without an X
+// display it says in its one line what to install.
+TEST_F(WithoutQtsWaylandPlugin, OpensThroughX11AndSaysWhatToInstall)
+{
+    const std::string missing = "Qt's Wayland plugin is missing; install qt6-wayland\n";
+    EXPECT_EQ(Box("Corvale")[2], 480);
+    EXPECT_EQ(ReadFile(errorFile), "corvale: opening through X11 (DISPLAY is " + std::string(std::getenv("DISPLAY")) +
+                                       "), not Wayland (WAYLAND_DISPLAY is wayland-corvale): " + missing);
+    CommandResult alone = RunShell("env -u DISPLAY timeout 30 " + ShellQuote(CORVALE_BINARY_DIR "/corvale") + " 2>&1 >/dev/null");
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_EQ(alone.output, "corvale: no display could be opened (DISPLAY is not set, WAYLAND_DISPLAY is wayland-corvale): " + missing);
 }
 
 }  // namespace

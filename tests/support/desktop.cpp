@@ -1,18 +1,27 @@
 #include "tests/support/desktop.h"
 
+#include "platform/application.h"
 #include "tests/support/program.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-// Starts a program with `args`, its output discarded; 0 when it cannot run.
-pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1)
+constexpr int kStartMs = 20000;  // how long a desktop may take to come up, as a loaded sanitizer run needs
+
+// Starts a program with `args`, its output written to `log` (discarded when
+// none is named); 0 when it cannot run.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& log = "", int keepFd = -1)
 {
     pid_t pid = fork();
     if (pid == 0) {
@@ -20,8 +29,9 @@ pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1)
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        std::freopen("/dev/null", "w", stdout);
-        std::freopen("/dev/null", "w", stderr);
+        int output = open(log.empty() ? "/dev/null" : log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        dup2(output, STDOUT_FILENO);
+        dup2(output, STDERR_FILENO);
         for (int fd = 3; fd < 256; ++fd)
             if (fd != keepFd)
                 close(fd);
@@ -39,37 +49,41 @@ void Stop(pid_t pid)
     waitpid(pid, nullptr, 0);
 }
 
-}  // namespace
-
-bool Desktop::Start(std::string& why)
+std::string Contents(const std::string& path)
 {
-    if (RunShell("command -v Xvfb && command -v openbox && command -v xdotool && command -v xprop").status != 0) {
-        why = "Xvfb, openbox and xdotool are needed (scripts/setup.sh installs them)";
-        return false;
-    }
-    // Xvfb picks a free display and writes its number to the pipe.
-    int numbers[2];
-    if (pipe(numbers) != 0)
-        return false;
-    m_server = Spawn({"Xvfb", "-displayfd", std::to_string(numbers[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"},
-                     numbers[1]);
-    close(numbers[1]);
-    std::string number;
-    char c = 0;
-    while (read(numbers[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    close(numbers[0]);
-    if (number.empty()) {
-        why = "Xvfb did not start";
-        return false;
-    }
-    std::string display = ":" + number;
-    setenv("DISPLAY", display.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    // Under AddressSanitizer: libxkbcommon-x11, which Qt's xcb plugin loads,
-    // calls strndup on key names that end at the bound rather than at a NUL,
-    // which ASan's strict string checks take for an overflow; the programs on
-    // this display run without those checks.
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// What a desktop needs: a program on the PATH or, for Qt's plugins, a
+// check of its own; and the Debian package that brings it.
+struct Tool {
+    std::string name;
+    std::string package;
+    bool installed;
+};
+
+bool OnPath(const std::string& program)
+{
+    return RunShell("command -v " + ShellQuote(program) + " >/dev/null").status == 0;
+}
+
+// "" when every tool is installed; else the sentence that names the missing ones.
+std::string NotInstalled(const std::vector<Tool>& tools)
+{
+    std::string missing;
+    for (const Tool& tool : tools)
+        if (!tool.installed)
+            missing += (missing.empty() ? "" : ", ") + tool.name + " (Debian's " + tool.package + ")";
+    return missing.empty() ? "" : "not installed: " + missing + "; scripts/setup.sh installs what is missing";
+}
+
+// The programs on the desktop run under AddressSanitizer without its strict
+// string checks: libxkbcommon, which Qt's xcb and Wayland plugins load,
+// calls strndup on key names that end at the bound rather than at a NUL,
+// which those checks take for an overflow.
+void RelaxStringChecks()
+{
     if (const char* options = std::getenv("ASAN_OPTIONS")) {
         std::string relaxed = options;
         for (size_t at = relaxed.find("strict_string_checks=1"); at != std::string::npos;
@@ -77,21 +91,124 @@ bool Desktop::Start(std::string& why)
             relaxed.replace(at, 22, "strict_string_checks=0");
         setenv("ASAN_OPTIONS", relaxed.c_str(), 1);
     }
+}
+
+// Waits until `up` holds of a desktop that `process` (named `name`, its
+// output in `log`) brings up; Failed, saying why, when the process ends
+// first or `up` takes longer than kStartMs.
+Desktop::Outcome AwaitUp(pid_t& process, const std::string& name, const std::string& log, const std::string& what,
+                         const std::function<bool()>& up, std::string& why)
+{
+    PollUntil([&] { return !IsRunning(process) || up(); }, kStartMs);
+    if (!IsRunning(process)) {
+        process = 0;  // already reaped
+        why = name + " ended before it could " + what;
+    } else if (!up()) {
+        why = name + " did not " + what + " within " + std::to_string(kStartMs / 1000) + " s";
+    } else {
+        return Desktop::Outcome::Up;
+    }
+    why += "; its output:\n" + Contents(log);
+    return Desktop::Outcome::Failed;
+}
+
+// A file in the test's own runtime folder (XDG_RUNTIME_DIR, set by TempHomeTest).
+std::string RuntimeFile(const std::string& name)
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return std::string(runtime ? runtime : "/tmp") + "/" + name;
+}
+
+}  // namespace
+
+Desktop::Outcome Desktop::Start(Kind kind, std::string& why)
+{
+    RelaxStringChecks();
+    return kind == Kind::X11 ? StartX11(why) : StartWayland(why);
+}
+
+Desktop::Outcome Desktop::StartX11(std::string& why)
+{
+    why = NotInstalled({{"Xvfb", "xvfb", OnPath("Xvfb")},
+                        {"openbox", "openbox", OnPath("openbox")},
+                        {"xdotool", "xdotool", OnPath("xdotool")},
+                        {"xprop", "x11-utils", OnPath("xprop")}});
+    if (!why.empty())
+        return Outcome::ToolMissing;
+    // Xvfb picks a free display and writes its number to the pipe.
+    int numbers[2];
+    if (pipe(numbers) != 0) {
+        why = "no pipe for Xvfb's display number";
+        return Outcome::Failed;
+    }
+    const std::string serverLog = RuntimeFile("xvfb.log");
+    // -noreset: an X server resets itself whenever its last client leaves,
+    // refusing whoever connects meanwhile, as openbox right after the check
+    // below was, now and then.
+    m_server = Spawn({"Xvfb", "-displayfd", std::to_string(numbers[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                      "-noreset"},
+                     serverLog, numbers[1]);
+    close(numbers[1]);
+    std::string number;
+    char c = 0;
+    while (read(numbers[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(numbers[0]);
+    if (number.empty()) {
+        why = "Xvfb did not start; its output:\n" + Contents(serverLog);
+        return Outcome::Failed;
+    }
+    std::string display = ":" + number;
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
     unsetenv("WAYLAND_DISPLAY");
-    m_manager = Spawn({"openbox"});
+    // openbox only once Xvfb answers a client, so that an X server that
+    // does not answer is told from an openbox that fails.
+    const Outcome answering = AwaitUp(m_server, "Xvfb", serverLog, "let a client in",
+                                      [] { return RunShell("xprop -root >/dev/null 2>&1").status == 0; }, why);
+    if (answering != Outcome::Up)
+        return answering;
+    const std::string log = RuntimeFile("openbox.log");
+    m_manager = Spawn({"openbox"}, log);
     // openbox owns the screen's window-manager selection once it manages.
-    if (PollUntil([] { return RunShell("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").output.find("window id") !=
-                              std::string::npos; },
-                  20000))
-        return true;
-    why = "openbox did not start within 20 s";
-    return false;
+    auto managing = [] {
+        return RunShell("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").output.find("window id") != std::string::npos;
+    };
+    return AwaitUp(m_manager, "openbox", log, "manage the display", managing, why);
+}
+
+Desktop::Outcome Desktop::StartWayland(std::string& why)
+{
+    why = NotInstalled({{"weston", "weston", OnPath("weston")},
+                        {"Qt's Wayland plugin", "qt6-wayland", platform::HasPlatformPlugin("wayland")}});
+    if (!why.empty())
+        return Outcome::ToolMissing;
+    // Weston listens in the test's own runtime folder. It reads no request
+    // before its shell is loaded, so a client may connect as soon as the
+    // socket is there.
+    const std::string socket = "wayland-corvale", log = RuntimeFile("weston.log");
+    m_server = Spawn({"weston", "--backend=headless-backend.so", "--socket=" + socket, "--width=1280", "--height=1024",
+                      "--idle-time=0", "--no-config"}, log);
+    const Outcome outcome = AwaitUp(m_server, "weston", log, "listen",
+                                    [&] { return std::filesystem::exists(RuntimeFile(socket)); }, why);
+    if (outcome != Outcome::Up)
+        return outcome;
+    // As a Wayland session a person logs in to (not GNOME's, where Qt
+    // chooses X11 whatever is there).
+    setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
+    setenv("XDG_SESSION_TYPE", "wayland", 1);
+    unsetenv("XDG_CURRENT_DESKTOP");
+    unsetenv("XDG_SESSION_DESKTOP");
+    unsetenv("DISPLAY");
+    unsetenv("QT_QPA_PLATFORM");
+    return Outcome::Up;
 }
 
 Desktop::~Desktop()
 {
     Stop(m_manager);
     Stop(m_server);
+    unsetenv("WAYLAND_DISPLAY");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
@@ -106,8 +223,14 @@ void DesktopTest::SetUp()
 {
     TempHomeTest::SetUp();
     std::string why;
-    if (!desktop.Start(why))
+    switch (desktop.Start(kind, why)) {
+    case Desktop::Outcome::ToolMissing:
         GTEST_SKIP() << why;
+    case Desktop::Outcome::Failed:
+        FAIL() << "the test desktop did not come up: " << why;
+    case Desktop::Outcome::Up:
+        break;
+    }
     BeforeStart();
     if (IsSkipped() || HasFatalFailure())
         return;
@@ -117,7 +240,7 @@ void DesktopTest::SetUp()
 
 void DesktopTest::Start()
 {
-    pid = StartBinary("corvale");
+    pid = StartBinary("corvale", {}, errorFile);
     ASSERT_TRUE(WaitForWindow("Corvale", "", 10000));
     DumpWhenLoaded();
 }
