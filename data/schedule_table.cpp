@@ -1,10 +1,11 @@
 #include "data/schedule_table.h"
 
-#include "app/main_window.h"
 #include "app/resources/resource.h"
 #include "data/datafile.h"
 
 namespace {
+
+HWND g_scheduleTable = nullptr;  // the table control the last load filled; ReadCell reads it
 
 // Appends one row: field 0 as the item text, fields 1..106 as its cells.
 void AddTableRow(HWND table, WCHAR** fields, int count)
@@ -48,6 +49,7 @@ void FillPickers(HWND mainWindow)
 int LoadScheduleTable(HWND mainWindow, LPCWSTR schedulePath)
 {
     HWND table = GetDlgItem(mainWindow, IDC_SCHEDULE_TABLE);
+    g_scheduleTable = table;
     SendMessageW(table, LVM_DELETEALLITEMS, 0, 0);
     FILE* file = _wfopen(schedulePath, L"r");
     if (!file)
@@ -76,5 +78,5 @@ void ReadCell(int row, int column, WCHAR* cell)
     item.iSubItem = column;
     item.pszText = cell;
     item.cchTextMax = kCellChars;
-    SendMessageW(GetDlgItem(g_mainWindow, IDC_SCHEDULE_TABLE), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageW(g_scheduleTable, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }

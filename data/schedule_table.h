@@ -23,6 +23,7 @@ constexpr int kNameColumn = 1;
 // team and week pickers. Returns 1 when all 32 lines were read.
 int LoadScheduleTable(HWND mainWindow, LPCWSTR schedulePath);
 
-// Reads one cell into `cell` (kCellChars, cleared by the caller); a missing
-// row or cell reads as an empty text.
+// Reads one cell of the table the last load filled into `cell`
+// (kCellChars, cleared by the caller); a missing row or cell reads as an
+// empty text.
 void ReadCell(int row, int column, WCHAR* cell);

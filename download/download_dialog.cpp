@@ -9,10 +9,11 @@
 #include "views/team_view.h"
 #include "views/week_view.h"
 
+namespace {
+
+// The main window's picker selections, carried from the transfer to the views.
 int g_rememberedTeam = 0;
 int g_rememberedWeek = 0;
-
-namespace {
 
 constexpr UINT kStageDelay = 100;   // ms before each stage, so windows paint first
 constexpr UINT_PTR kTransferStage = 1;  // timer of the transfer

@@ -5,7 +5,4 @@
 
 #include "platform/platform.h"
 
-extern int g_rememberedTeam;  // team picker selection carried to the second stage
-extern int g_rememberedWeek;  // week picker selection carried to the second stage
-
 INT_PTR DownloadDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,5 +1,5 @@
 // The season list loader on the input as the season file.
-#include "data/season_list.h"
+#include "views/season_list.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -6,13 +6,13 @@
 #include "platform/crt.h"
 #include "platform/os.h"
 #include "platform/platform.h"
+#include "platform/seams.h"
 #include "platform/text.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -347,11 +347,12 @@ int wsprintfW(LPWSTR out, LPCWSTR format, ...)
     return static_cast<int>(count);
 }
 
-// Sleeps the calling thread; 0 only gives up the rest of its time slice.
+// Sleeps the calling thread on the platform's clock (tests may run it
+// fast); 0 only gives up the rest of its time slice.
 void Sleep(DWORD milliseconds)
 {
     if (milliseconds == 0)
         std::this_thread::yield();
     else
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        std::this_thread::sleep_for(std::chrono::milliseconds(RealMs(milliseconds)));
 }

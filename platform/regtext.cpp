@@ -15,8 +15,6 @@ namespace {
 
 const size_t kNone = static_cast<size_t>(-1);
 
-// True for well-formed UTF-8: no overlong forms, surrogates or code points
-
 // The value of one hexadecimal digit, -1 for anything else.
 int HexDigit(char c)
 {
@@ -165,8 +163,6 @@ std::string HexBytes(const std::string& data)
     return out;
 }
 
-// One value line as the file keeps it. Text that a quoted line cannot hold
-
 }  // namespace
 
 // ASCII lower case, for comparing paths and names.
@@ -188,6 +184,7 @@ bool Printable(std::string_view text)
     return true;
 }
 
+// True for well-formed UTF-8: no overlong forms, surrogates or code points
 // past U+10FFFF.
 bool ValidUtf8(std::string_view text)
 {
@@ -302,6 +299,7 @@ Hive Parse(const std::string& bytes)
     return hive;
 }
 
+// One value line as the file keeps it. Text that a quoted line cannot hold
 // (line breaks, control characters) is kept as hex(1) bytes.
 std::string FormatValue(const Value& value)
 {

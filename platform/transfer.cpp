@@ -189,7 +189,7 @@ void Pump(InternetObject& request, const std::function<bool()>& ready)
         if (t.activity)
             quietSince = now;
         t.activity = false;
-        int limit = t.idleMs + (t.connected ? 0 : t.connectMs);
+        int limit = kIdleMs + (t.connected ? 0 : kConnectMs);
         auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(now - quietSince).count();
         if (quiet >= limit || now >= t.deadline) {
             t.error = ERROR_INTERNET_TIMEOUT;
@@ -265,7 +265,7 @@ DWORD StartTransfer(InternetObject& request, Transfer& t, LPCWSTR headers, DWORD
     curl_easy_setopt(t.easy, CURLOPT_PROXY, "");
     curl_easy_setopt(t.easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(t.easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(t.easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(platform::RealMs(t.connectMs)));
+    curl_easy_setopt(t.easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(platform::RealMs(kConnectMs)));
     curl_easy_setopt(t.easy, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(t.easy, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(t.easy, CURLOPT_WRITEFUNCTION, OnBody);

@@ -22,12 +22,10 @@ enum class Kind { Session, Connection, Request };
 
 // One send of a request: libcurl's handles and what has arrived so far.
 struct Transfer {
-    CURLM* multi = nullptr;
-    CURL* easy = nullptr;
-    curl_slist* headers = nullptr;
-    curl_slist* connectTo = nullptr;
-    int connectMs = kConnectMs;
-    int idleMs = kIdleMs;
+    CURLM* multi = nullptr;            // libcurl's multi handle
+    CURL* easy = nullptr;              // and its one transfer
+    curl_slist* headers = nullptr;     // the request's extra header lines
+    curl_slist* connectTo = nullptr;   // a test's own server in the data server's place
     platform::Clock::time_point deadline;  // when the turn's time for transfers is up
     bool connected = false;    // the request is going out; idle time counts from here
     bool activity = false;     // something arrived since the clock was last read

@@ -11,4 +11,8 @@ struct TimeZoneEntry {
 
 constexpr int kTimeZoneCount = 70;
 constexpr int kDefaultTimeZoneIndex = 11;  // "GMT-5 Eastern US"
+// The zones that keep standard time all year.
+constexpr int kHawaiiZoneIndex = 2;    // "GMT-10 Hawaii"
+constexpr int kArizonaZoneIndex = 6;   // "GMT-7 Arizona"
+constexpr int kIndianaZoneIndex = 12;  // "GMT-5 Indiana"
 extern const TimeZoneEntry kTimeZones[kTimeZoneCount];

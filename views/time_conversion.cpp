@@ -1,6 +1,7 @@
 #include "views/time_conversion.h"
 
 #include "settings/settings.h"
+#include "settings/time_zones.h"
 
 #include <cwchar>
 
@@ -14,7 +15,7 @@ constexpr int kFormatLimit = 128;
 // Zones that keep standard time all year: Hawaii, Arizona, Indiana.
 bool IsDaylightExempt(int zoneIndex)
 {
-    return zoneIndex == 2 || zoneIndex == 6 || zoneIndex == 12;
+    return zoneIndex == kHawaiiZoneIndex || zoneIndex == kArizonaZoneIndex || zoneIndex == kIndianaZoneIndex;
 }
 
 // Adds the offset and brings the hour onto the clock. For 0..47 this is

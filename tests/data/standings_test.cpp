@@ -4,7 +4,7 @@
 #include "app/resources/resource.h"
 #include "app/startup.h"
 #include "data/schedule_table.h"
-#include "data/season_list.h"
+#include "views/season_list.h"
 #include "data/standings.h"
 #include "tests/support/app_harness.h"
 

@@ -1,4 +1,4 @@
-#include "data/season_list.h"
+#include "views/season_list.h"
 
 #include "app/resources/resource.h"
 #include "data/datafile.h"

@@ -1,7 +1,7 @@
 // The season list: the bundled file, and the odd lines a season file can have.
 
 #include "app/resources/resource.h"
-#include "data/season_list.h"
+#include "views/season_list.h"
 #include "settings/settings.h"
 #include "tests/support/app_harness.h"
 
