@@ -15,7 +15,7 @@ connections="${CONNECTIONS:-50}"
 threads="${THREADS:-1}"
 
 bash scripts/setup.sh bench
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset default -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j "$jobs" --target corvale-dataserver
 nginx_binary="$(command -v nginx || echo /usr/sbin/nginx)"
 

@@ -11,7 +11,7 @@ build_dir="${BUILD_DIR:-build}"
 jobs="${JOBS:-2}"
 if [ "$jobs" -gt 2 ]; then jobs=2; fi
 bash scripts/setup.sh bench
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALE_BENCH=ON >/dev/null
+cmake --preset bench -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j "$jobs" --target bench
 export QT_QPA_PLATFORM=offscreen
 echo

@@ -11,8 +11,7 @@ jobs="${JOBS:-2}"
 if [ "$jobs" -gt 2 ]; then jobs=2; fi
 
 bash scripts/setup.sh  # clang and its fuzzing runtime among the rest
-CC=clang cmake -S . -B "$build_dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCORVALE_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --preset fuzz -B "$build_dir" -DBUILD_TESTING=OFF >/dev/null
 
 targets=()
 for source in fuzz/*.cpp; do

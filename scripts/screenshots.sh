@@ -13,7 +13,7 @@ build_dir="${BUILD_DIR:-build}"
 jobs="${JOBS:-2}"
 if [ "$jobs" -gt 2 ]; then jobs=2; fi
 bash scripts/setup.sh
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset default -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j "$jobs" --target corvale winspy corvale-install corvale-dataserver
 
 home="$(mktemp -d)"

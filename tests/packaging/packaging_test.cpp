@@ -122,31 +122,6 @@ TEST(ManPages, NameEveryOptionAndVerbOfTheHelp)
     }
 }
 
-// The build's check of the program folders: their own headers, the
-// platform's API and the standard library pass; Qt or a system header in
-// any program file fails the build, naming the file.
-TEST(ProgramIncludes, OnlyTheProgramsHeadersThePlatformApiAndTheStandardLibrary)
-{
-    const std::string script = SourcePath("cmake/check_program_includes.cmake");
-    auto check = [&](const std::string& source) {
-        return Capture(ShellQuote(CORVALE_CMAKE_COMMAND) + " -DSOURCE_DIR=" + ShellQuote(source) + " -DSTAMP=" +
-                       ShellQuote(fs::temp_directory_path().string() + "/corvale-includes.stamp") + " -P " + ShellQuote(script) +
-                       " 2>&1");
-    };
-    EXPECT_EQ(check(SourcePath("")).status, 0);
-    const std::string tree = fs::temp_directory_path().string() + "/corvale-includes-" + std::to_string(getpid());
-    for (const char* include : {"<QString>", "<curl/curl.h>", "<unistd.h>", "\"platform/internal.h\""}) {
-        SCOPED_TRACE(include);
-        fs::remove_all(tree);
-        fs::create_directories(tree + "/data");
-        std::ofstream(tree + "/data/sneaky.cpp") << "#include \"platform/platform.h\"\n#include <cwchar>\n#include " << include << "\n";
-        Output result = check(tree);
-        EXPECT_NE(result.status, 0);
-        EXPECT_NE(result.output.find("data/sneaky.cpp: #include " + std::string(include)), std::string::npos) << result.output;
-    }
-    fs::remove_all(tree);
-}
-
 TEST(Metainfo, ValidatesAndShowsTheReadmeScreenshots)
 {
     std::string path = SourcePath("packaging/io.github.corvale.Corvale.metainfo.xml");
