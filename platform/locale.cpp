@@ -1,4 +1,8 @@
-// Date and time formatting by picture, US English only.
+// Date and time formatting by picture, US English only: GetDateFormatW and
+// GetTimeFormatW, failing where the handheld's fail.
+//
+// Divisions: pictures, the arguments and the clock, dates, times, the calls.
+
 #include "platform/platform.h"
 
 #include <chrono>
@@ -17,6 +21,8 @@ const wchar_t* const kDayNames[7] = {L"Sunday", L"Monday", L"Tuesday", L"Wednesd
                                      L"Thursday", L"Friday", L"Saturday"};
 const wchar_t* const kMonthNames[12] = {L"January", L"February", L"March", L"April", L"May", L"June",
                                         L"July", L"August", L"September", L"October", L"November", L"December"};
+
+// Pictures
 
 // A piece of a picture: a run of one field letter, or literal text.
 struct PictureItem {
@@ -92,6 +98,8 @@ int Deliver(const std::wstring& text, LPWSTR out, int outSize)
     return needed;
 }
 
+// The arguments and the clock
+
 // Checks the locale and output arguments shared by both calls.
 bool ValidArguments(DWORD locale, LPWSTR out, int outSize)
 {
@@ -123,6 +131,8 @@ SYSTEMTIME LocalNow()
     return t;
 }
 
+// Dates
+
 // Whether the date is a real Gregorian date within the supported years.
 bool ValidDate(const SYSTEMTIME& d)
 {
@@ -151,6 +161,8 @@ std::wstring FormatDate(const SYSTEMTIME& d, LPCWSTR picture)
     }
     return text;
 }
+
+// Times
 
 // Drops the fields the flags exclude, with the literal text that joins each
 // to the field before it (or to the field after, when it leads).
@@ -207,6 +219,8 @@ std::wstring FormatTime(const SYSTEMTIME& t, DWORD flags, LPCWSTR picture)
 }
 
 }  // namespace
+
+// The calls
 
 // Formats a date (NULL: today) by picture or by the US short/long form.
 int GetDateFormatW(DWORD locale, DWORD flags, const SYSTEMTIME* date, LPCWSTR picture, LPWSTR out, int outSize)

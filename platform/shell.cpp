@@ -1,5 +1,8 @@
 // The handheld shell: full-screen dialogs, the menu bar at the bottom with
-// its drop-down buttons, and the Done button.
+// its drop-down buttons (a control of its dialog, in the table of control
+// classes), and the Done button.
+//
+// Divisions: the menu bar's buttons, the shell's calls.
 
 #include "platform/controls.h"
 #include "platform/window.h"
@@ -12,6 +15,8 @@
 using namespace platform;
 
 namespace {
+
+// The menu bar's buttons
 
 // Finds a resource's data of the given type, or none.
 const void* ResourceData(HINSTANCE module, UINT id, LPCWSTR type)
@@ -51,6 +56,8 @@ QToolButton* CreateMenuButton(HWND parent, HINSTANCE module, const MENUBARBUTTON
 }
 
 }  // namespace
+
+// The shell's calls
 
 // The menu bar is a control of its dialog: the handle the program keeps,
 // its entries the pop-ups' captions.
