@@ -56,8 +56,9 @@ TEST_F(DesktopEndToEnd, SecondaryWindowsOpenOverTheMainWindow)
         ASSERT_EQ(Winspy({"command", "Corvale", window.command}).status, 0);
         EXPECT_EQ(Box(window.caption), (std::vector<int>{main[0] + window.x, main[1] + window.y, window.width, window.height}));
         Winspy({"close", window.caption});
-        if (std::string(window.caption) != "RVL Calendar")  // the calendar is only hidden
+        if (std::string(window.caption) != "RVL Calendar") {  // the calendar is only hidden
             ASSERT_TRUE(WaitForNoWindow(window.caption, 5000));
+        }
     }
 }
 
