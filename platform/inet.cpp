@@ -218,7 +218,7 @@ BOOL InternetReadFile(HINTERNET handle, void* buffer, DWORD bytesToRead, DWORD* 
     platform::BlockingCall waiting;
     if (t->filled < t->room && t->paused && !t->error) {
         t->paused = false;
-        if (curl_easy_pause(t->easy, CURLPAUSE_CONT) != CURLE_OK)
+        if (Curl()->easy_pause(t->easy, CURLPAUSE_CONT) != CURLE_OK)
             t->error = ERROR_INTERNET_INTERNAL_ERROR;
     }
     Pump(*request, [t] { return t->filled == t->room; });

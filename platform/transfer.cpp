@@ -3,13 +3,15 @@
 // error a failure gives, and the waiting with its limits (connecting,
 // silence, and the time the requests of one turn of the program share).
 //
-// Divisions: limits and libcurl's callbacks, waiting, starting.
+// Divisions: libcurl, limits and libcurl's callbacks, waiting, starting.
 
 #include "platform/transfer.h"
 
 #include "platform/delivery.h"
 #include "platform/testing.h"
 #include "platform/text.h"
+
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cctype>
@@ -24,6 +26,40 @@ namespace platform::inet {
 
 std::atomic<int> redirectFrom{-1};  // tests' servers: this port of 127.0.0.1 ...
 std::atomic<int> redirectTo{-1};    // ... is served by this one
+
+// libcurl
+
+namespace {
+
+template <typename Call>
+bool Find(void* library, const char* name, Call& call)
+{
+    call = reinterpret_cast<Call>(dlsym(library, name));
+    return call != nullptr;
+}
+
+bool LoadCurl(CurlCalls& c)
+{
+    void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    return library && Find(library, "curl_global_init", c.global_init) && Find(library, "curl_easy_init", c.easy_init) &&
+           Find(library, "curl_easy_setopt", c.easy_setopt) && Find(library, "curl_easy_getinfo", c.easy_getinfo) &&
+           Find(library, "curl_easy_pause", c.easy_pause) && Find(library, "curl_easy_cleanup", c.easy_cleanup) &&
+           Find(library, "curl_multi_init", c.multi_init) && Find(library, "curl_multi_add_handle", c.multi_add_handle) &&
+           Find(library, "curl_multi_remove_handle", c.multi_remove_handle) &&
+           Find(library, "curl_multi_perform", c.multi_perform) && Find(library, "curl_multi_info_read", c.multi_info_read) &&
+           Find(library, "curl_multi_poll", c.multi_poll) && Find(library, "curl_multi_cleanup", c.multi_cleanup) &&
+           Find(library, "curl_slist_append", c.slist_append) && Find(library, "curl_slist_free_all", c.slist_free_all) &&
+           c.global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+}
+
+}  // namespace
+
+const CurlCalls* Curl()
+{
+    static CurlCalls calls{};
+    static const bool loaded = LoadCurl(calls);
+    return loaded ? &calls : nullptr;
+}
 
 std::string HeaderText(LPCWSTR text)
 {
@@ -51,7 +87,7 @@ bool ValidHost(const std::string& host)
 DWORD ErrorFor(CURL* easy, CURLcode code)
 {
     long osError = 0;
-    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
+    Curl()->easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
     switch (code) {
     case CURLE_OK:
         return 0;
@@ -173,11 +209,11 @@ void Pump(InternetObject& request, const std::function<bool()>& ready)
         int running = 0;
         if (request.closed || platform::StopAsked()) {
             t.error = ERROR_INTERNET_OPERATION_CANCELLED;
-        } else if (curl_multi_perform(t.multi, &running) != CURLM_OK) {
+        } else if (Curl()->multi_perform(t.multi, &running) != CURLM_OK) {
             t.error = ERROR_INTERNET_INTERNAL_ERROR;
         }
         int left = 0;
-        while (CURLMsg* message = curl_multi_info_read(t.multi, &left)) {
+        while (CURLMsg* message = Curl()->multi_info_read(t.multi, &left)) {
             if (message->msg == CURLMSG_DONE) {
                 t.done = true;
                 t.error = ErrorFor(t.easy, message->data.result);
@@ -196,7 +232,7 @@ void Pump(InternetObject& request, const std::function<bool()>& ready)
         } else {
             platform::ServeWhileBlocked();
             int slice = platform::ProgramWaiting() ? kServeMs : kSliceMs;
-            curl_multi_poll(t.multi, nullptr, 0, std::min(slice, platform::RealMs(limit - quiet)), nullptr);
+            Curl()->multi_poll(t.multi, nullptr, 0, std::min(slice, platform::RealMs(limit - quiet)), nullptr);
         }
     }
 }
@@ -215,7 +251,7 @@ curl_slist* ExtraHeaders(curl_slist* list, LPCWSTR headers, DWORD length)
         size_t end = std::min(text.find_first_of(L"\r\n", start), text.size());
         std::string line = HeaderText(text.substr(start, end - start).c_str());
         if (!line.empty())
-            list = curl_slist_append(list, line.c_str());
+            list = Curl()->slist_append(list, line.c_str());
         start = end + 1;
     }
     return list;
@@ -236,43 +272,44 @@ Clock::time_point TurnDeadline()
 
 DWORD StartTransfer(InternetObject& request, Transfer& t, LPCWSTR headers, DWORD headersLength)
 {
-    static std::once_flag initOnce;
-    std::call_once(initOnce, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     if (!ValidHost(request.server))
         return ERROR_INTERNET_INVALID_URL;
     t.deadline = TurnDeadline();
-    t.easy = curl_easy_init();
-    t.multi = curl_multi_init();
+    const CurlCalls* curl = Curl();
+    if (!curl)
+        return ERROR_INTERNET_INTERNAL_ERROR;
+    t.easy = curl->easy_init();
+    t.multi = curl->multi_init();
     if (!t.easy || !t.multi)
         return ERROR_NOT_ENOUGH_MEMORY;
 
     std::string url = "http://" + request.server + ":" + std::to_string(request.port) + request.path;
-    curl_easy_setopt(t.easy, CURLOPT_URL, url.c_str());
+    curl->easy_setopt(t.easy, CURLOPT_URL, url.c_str());
     if (request.server == "127.0.0.1" && request.port == redirectFrom) {
         std::string to = "127.0.0.1:" + std::to_string(request.port) + ":127.0.0.1:" + std::to_string(redirectTo.load());
-        t.connectTo = curl_slist_append(nullptr, to.c_str());
-        curl_easy_setopt(t.easy, CURLOPT_CONNECT_TO, t.connectTo);
+        t.connectTo = curl->slist_append(nullptr, to.c_str());
+        curl->easy_setopt(t.easy, CURLOPT_CONNECT_TO, t.connectTo);
     }
-    curl_easy_setopt(t.easy, CURLOPT_NOBODY, request.head ? 1L : 0L);
+    curl->easy_setopt(t.easy, CURLOPT_NOBODY, request.head ? 1L : 0L);
     if (request.flags & INTERNET_FLAG_RELOAD) {
-        t.headers = curl_slist_append(t.headers, "Cache-Control: no-cache");
-        t.headers = curl_slist_append(t.headers, "Pragma: no-cache");
+        t.headers = curl->slist_append(t.headers, "Cache-Control: no-cache");
+        t.headers = curl->slist_append(t.headers, "Pragma: no-cache");
     }
     t.headers = ExtraHeaders(t.headers, headers, headersLength);
-    curl_easy_setopt(t.easy, CURLOPT_HTTPHEADER, t.headers);
-    curl_easy_setopt(t.easy, CURLOPT_USERAGENT, request.agent.c_str());
-    curl_easy_setopt(t.easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(t.easy, CURLOPT_PROXY, "");
-    curl_easy_setopt(t.easy, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(t.easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(t.easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(platform::RealMs(kConnectMs)));
-    curl_easy_setopt(t.easy, CURLOPT_HEADERFUNCTION, OnHeader);
-    curl_easy_setopt(t.easy, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(t.easy, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(t.easy, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(t.easy, CURLOPT_PREREQFUNCTION, OnConnected);
-    curl_easy_setopt(t.easy, CURLOPT_PREREQDATA, &t);
-    if (curl_multi_add_handle(t.multi, t.easy) != CURLM_OK)
+    curl->easy_setopt(t.easy, CURLOPT_HTTPHEADER, t.headers);
+    curl->easy_setopt(t.easy, CURLOPT_USERAGENT, request.agent.c_str());
+    curl->easy_setopt(t.easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl->easy_setopt(t.easy, CURLOPT_PROXY, "");
+    curl->easy_setopt(t.easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl->easy_setopt(t.easy, CURLOPT_NOSIGNAL, 1L);
+    curl->easy_setopt(t.easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(platform::RealMs(kConnectMs)));
+    curl->easy_setopt(t.easy, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl->easy_setopt(t.easy, CURLOPT_HEADERDATA, &t);
+    curl->easy_setopt(t.easy, CURLOPT_WRITEFUNCTION, OnBody);
+    curl->easy_setopt(t.easy, CURLOPT_WRITEDATA, &t);
+    curl->easy_setopt(t.easy, CURLOPT_PREREQFUNCTION, OnConnected);
+    curl->easy_setopt(t.easy, CURLOPT_PREREQDATA, &t);
+    if (curl->multi_add_handle(t.multi, t.easy) != CURLM_OK)
         return ERROR_INTERNET_INTERNAL_ERROR;
     return 0;
 }

@@ -15,6 +15,28 @@
 
 namespace platform::inet {
 
+// libcurl's calls, found when the first request is sent rather than linked:
+// loading libcurl and the two dozen libraries it brings would cost every
+// start of the program milliseconds. Null when libcurl cannot be loaded.
+struct CurlCalls {
+    CURLcode (*global_init)(long flags);
+    CURL* (*easy_init)();
+    CURLcode (*easy_setopt)(CURL* easy, CURLoption option, ...);
+    CURLcode (*easy_getinfo)(CURL* easy, CURLINFO info, ...);
+    CURLcode (*easy_pause)(CURL* easy, int bitmask);
+    void (*easy_cleanup)(CURL* easy);
+    CURLM* (*multi_init)();
+    CURLMcode (*multi_add_handle)(CURLM* multi, CURL* easy);
+    CURLMcode (*multi_remove_handle)(CURLM* multi, CURL* easy);
+    CURLMcode (*multi_perform)(CURLM* multi, int* running);
+    CURLMsg* (*multi_info_read)(CURLM* multi, int* left);
+    CURLMcode (*multi_poll)(CURLM* multi, curl_waitfd* extra, unsigned count, int timeoutMs, int* ready);
+    CURLMcode (*multi_cleanup)(CURLM* multi);
+    curl_slist* (*slist_append)(curl_slist* list, const char* text);
+    void (*slist_free_all)(curl_slist* list);
+};
+const CurlCalls* Curl();
+
 constexpr int kConnectMs = 10000;  // to get a connection
 constexpr int kIdleMs = 15000;     // without a byte, once connected
 
@@ -46,14 +68,17 @@ struct Transfer {
     Transfer& operator=(const Transfer&) = delete;
     ~Transfer()
     {
+        const CurlCalls* curl = Curl();  // loaded when any handle was made
+        if (!curl)
+            return;
         if (multi && easy)
-            curl_multi_remove_handle(multi, easy);
+            curl->multi_remove_handle(multi, easy);
         if (easy)
-            curl_easy_cleanup(easy);
+            curl->easy_cleanup(easy);
         if (multi)
-            curl_multi_cleanup(multi);
-        curl_slist_free_all(headers);
-        curl_slist_free_all(connectTo);
+            curl->multi_cleanup(multi);
+        curl->slist_free_all(headers);
+        curl->slist_free_all(connectTo);
     }
 };
 

@@ -180,7 +180,8 @@ TEST_F(PackageTest, ControlFieldsAndDependenciesComeFromTheBinaries)
     EXPECT_EQ(Field("Package"), "corvale\n");
     EXPECT_EQ(Field("Version"), std::string(CORVALE_VERSION) + "\n");
     std::string depends = Field("Depends");
-    // The libraries the binaries link and no others: Qt, curl, and C and
+    // The libraries the binaries link, and curl, which the program loads
+    // when it first sends a request, and no others: Qt, curl, and C and
     // C++'s own (the data server needs only those last).
     std::set<std::string> packages;
     for (const std::string& dependency : Matches(", " + depends, R"(, ([^,\n]+))")) {
