@@ -38,9 +38,11 @@ class ListModel : public QAbstractTableModel {
 public:
     explicit ListModel(ControlData* data) : m_data(data) {}
 
+    // The rows the view has been told of; rows changed while it was hidden
+    // wait in the control's data until Publish.
     int rowCount(const QModelIndex& parent) const override
     {
-        return parent.isValid() ? 0 : static_cast<int>(m_data->rows.size());
+        return parent.isValid() ? 0 : m_rowCount;
     }
 
     // The columns the view has been told of; columns added since wait in
@@ -52,6 +54,8 @@ public:
 
     QVariant data(const QModelIndex& index, int role) const override
     {
+        if (static_cast<size_t>(index.row()) >= m_data->rows.size())
+            return {};
         if (role == Qt::DisplayRole) {
             const auto& row = m_data->rows[static_cast<size_t>(index.row())];
             size_t column = static_cast<size_t>(index.column());
@@ -70,6 +74,8 @@ public:
 
     bool BlankRow(int row) const
     {
+        if (row < 0 || static_cast<size_t>(row) >= m_data->rows.size())
+            return false;
         const auto& cells = m_data->rows[static_cast<size_t>(row)];
         return std::all_of(cells.begin(), cells.end(), [](const std::wstring& cell) { return cell.empty(); });
     }
@@ -90,7 +96,17 @@ public:
     {
         beginResetModel();
         change();
+        m_rowCount = static_cast<int>(m_data->rows.size());
+        m_rowsUnseen = false;
         endResetModel();
+    }
+
+    // Rows changed in the data while the view was hidden: it is told of
+    // them in one reset when it is next shown or asked (Publish), rather
+    // than of each change (a schedule file is thousands of cells).
+    void ChangedUnseen()
+    {
+        m_rowsUnseen = true;
     }
 
     // Columns are added to the data at once but reach the view in one reset
@@ -105,23 +121,26 @@ public:
         return first;
     }
 
-    // Tells the view of the columns added since the last time; false when
-    // there were none.
-    bool PublishColumns()
+    // Tells the view of the columns added and the rows changed unseen since
+    // the last time; true when there were columns.
+    bool Publish()
     {
-        if (!m_columnsPending)
+        bool columns = m_columnsPending;
+        if (!columns && !m_rowsUnseen)
             return false;
         beginResetModel();
         m_columnCount = static_cast<int>(m_data->columns.size());
-        m_columnsPending = false;
+        m_rowCount = static_cast<int>(m_data->rows.size());
+        m_columnsPending = m_rowsUnseen = false;
         endResetModel();
-        return true;
+        return columns;
     }
 
     void InsertRow(int row, std::vector<std::wstring> cells)
     {
         beginInsertRows(QModelIndex(), row, row);
         m_data->rows.insert(m_data->rows.begin() + row, std::move(cells));
+        ++m_rowCount;
         endInsertRows();
     }
 
@@ -145,14 +164,17 @@ private:
 
     ControlData* m_data;             // the control's columns and rows
     int m_columnCount = 0;           // columns the view knows of
+    int m_rowCount = 0;              // rows the view knows of
     bool m_columnsPending = false;   // columns added that the view does not know of
+    bool m_rowsUnseen = false;       // rows changed that the view does not know of
 };
 
 // The view
 
 // The report list view: columns added while it is hidden reach it once the
-// messages being handled are done, or sooner when it is shown or a message
-// needs it (see ListViewMessage).
+// messages being handled are done, rows changed while it is hidden once it
+// is shown; either sooner when a message needs the view (see
+// ListViewMessage).
 class ListView : public QTableView {
 public:
     ListView(WindowObject* control, ListModel* model, QWidget* parent) : QTableView(parent), m_control(control), m_model(model)
@@ -165,15 +187,16 @@ public:
     {
         bool first = m_model->AddColumn(at, std::move(column));
         if (isVisible())
-            PublishColumns();
+            Publish();
         else if (first)
-            QTimer::singleShot(0, this, [this] { PublishColumns(); });
+            QTimer::singleShot(0, this, [this] { Publish(); });
     }
 
-    // Hands the view the columns added since, with their widths.
-    void PublishColumns()
+    // Hands the view the columns added since, with their widths, and the
+    // rows changed while it was hidden.
+    void Publish()
     {
-        if (!m_model->PublishColumns())
+        if (!m_model->Publish())
             return;
         const ControlData& data = m_model->Data();
         for (size_t i = 0; i < data.columns.size(); ++i)
@@ -189,7 +212,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override
     {
-        PublishColumns();
+        Publish();
         QTableView::showEvent(event);
     }
 
@@ -217,7 +240,7 @@ protected:
         };
         for (const auto& entry : kScrollKeys) {
             if (event->key() == entry.key && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-                PublishColumns();
+                Publish();
                 doItemsLayout();  // the range follows rows added since the last paint
                 int top = rowAt(0);
                 verticalScrollBar()->triggerAction(entry.action);
@@ -318,15 +341,24 @@ LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPAR
     ListView* view = ListViewOf(control);
     ListModel* model = view->Model();
     const int rowCount = static_cast<int>(data.rows.size());
-    // Whatever reads the view or changes its cells first gives it the
-    // columns added; counts, texts and styles need only the data.
+    // Whatever reads the view or changes its cells while it shows first
+    // gives it what it has not been told; counts, texts, styles and changes
+    // to the rows of a hidden view need only the data.
+    const bool unseen = !view->isVisible();
+    const bool changesRows = message == LVM_DELETEALLITEMS || message == LVM_INSERTITEMW || message == LVM_SETITEMTEXTW;
     if (message != LVM_INSERTCOLUMNW && message != LVM_GETITEMCOUNT && message != LVM_GETITEMTEXTW &&
-        message != LVM_GETEXTENDEDLISTVIEWSTYLE && message != LVM_SETEXTENDEDLISTVIEWSTYLE)
-        view->PublishColumns();
+        message != LVM_GETEXTENDEDLISTVIEWSTYLE && message != LVM_SETEXTENDEDLISTVIEWSTYLE && !(unseen && changesRows))
+        view->Publish();
     switch (message) {
     case LVM_GETITEMCOUNT:
         return rowCount;
     case LVM_DELETEALLITEMS:
+        if (unseen) {
+            data.rows.clear();
+            data.rowLabels.clear();
+            model->ChangedUnseen();
+            return TRUE;
+        }
         model->Reset([&data] {
             data.rows.clear();
             data.rowLabels.clear();
@@ -348,7 +380,12 @@ LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPAR
             return -1;
         int at = std::clamp(item->iItem, 0, rowCount);
         std::vector<std::wstring> cells(1, item->pszText && (item->mask & LVIF_TEXT) ? item->pszText : L"");
-        model->InsertRow(at, std::move(cells));
+        if (unseen) {
+            data.rows.insert(data.rows.begin() + at, std::move(cells));
+            model->ChangedUnseen();
+        } else {
+            model->InsertRow(at, std::move(cells));
+        }
         return at;
     }
     case LVM_SETITEMTEXTW: {
@@ -360,7 +397,10 @@ LRESULT ListViewMessage(WindowObject* control, UINT message, WPARAM wParam, LPAR
         if (static_cast<size_t>(item->iSubItem) >= cells.size())
             cells.resize(static_cast<size_t>(item->iSubItem) + 1);
         cells[static_cast<size_t>(item->iSubItem)] = item->pszText ? item->pszText : L"";
-        model->CellChanged(row, item->iSubItem);
+        if (unseen)
+            model->ChangedUnseen();
+        else
+            model->CellChanged(row, item->iSubItem);
         return TRUE;
     }
     case LVM_GETITEMTEXTW: {
@@ -425,7 +465,7 @@ int TopRow(WindowObject* control)
 void ScrollListTo(WindowObject* control, int row)
 {
     ListView* view = ListViewOf(control);
-    view->PublishColumns();
+    view->Publish();
     view->doItemsLayout();  // the scroll range follows rows added since the last paint
     view->verticalScrollBar()->setValue(std::clamp(row, 0, view->verticalScrollBar()->maximum()));
 }
@@ -440,6 +480,7 @@ void NoteRowLabel(WindowObject* picture)
         ListView* view = ListViewOf(list);
         if (!view || !view->geometry().contains(middle))
             continue;
+        view->Publish();
         int row = view->rowAt(view->viewport()->mapFrom(view->parentWidget(), middle).y());
         if (row >= 0 && view->Model()->BlankRow(row))
             list->data.rowLabels[row] = picture;
