@@ -87,6 +87,13 @@ int WriteAllBytes(int fd, const std::string& path, const char* data, size_t byte
     return 0;
 }
 
+int WriteAndSync(int fd, const std::string& path, const std::string& bytes)
+{
+    size_t done = 0;
+    int error = WriteAllBytes(fd, path, bytes.data(), bytes.size(), &done);
+    return error ? error : os::Sync(fd, path) != 0 ? errno : 0;
+}
+
 int SyncFolder(const std::string& folder)
 {
     return os::SyncFolder(folder) != 0 ? errno : 0;
@@ -417,10 +424,7 @@ int ReplaceFileWhole(const std::string& path, const std::string& prefix, const s
     int fd = MakeTemporary(dir, prefix, temp, number);
     if (fd < 0)
         return errno;
-    size_t done = 0;
-    int error = WriteAllBytes(fd, temp, bytes.data(), bytes.size(), &done);
-    if (!error && os::Sync(fd, temp) != 0)
-        error = errno;
+    int error = WriteAndSync(fd, temp, bytes);
     if (!error)
         error = beforeMove();
     if (!error && os::Rename(temp, path) != 0)

@@ -17,6 +17,10 @@ namespace platform {
 // the system error number, with the bytes written in *done.
 int WriteAllBytes(int fd, const std::string& path, const char* data, size_t bytes, size_t* done);
 
+// Writes all of `bytes` and syncs them to the disk; 0 or the system error
+// number.
+int WriteAndSync(int fd, const std::string& path, const std::string& bytes);
+
 // Syncs a folder, so that a rename in it reaches the disk; 0 or the system
 // error number.
 int SyncFolder(const std::string& folder);

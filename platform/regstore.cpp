@@ -120,10 +120,7 @@ bool KeepDamaged(const std::string& path, const std::string& bytes)
             continue;
         if (fd < 0)
             return false;
-        size_t done = 0;
-        int error = WriteAllBytes(fd, name, bytes.data(), bytes.size(), &done);
-        if (!error && os::Sync(fd, name) != 0)
-            error = errno;
+        int error = WriteAndSync(fd, name, bytes);
         os::Close(fd, name);
         if (!error)
             return true;
