@@ -168,6 +168,11 @@ int Lock(int fd, const std::string& path, int operation)
     return Refused("lock", path) ? -1 : flock(fd, operation);
 }
 
+int Pipe(int fds[2], int flags, const std::string& name)
+{
+    return Refused("pipe", name) ? -1 : pipe2(fds, flags);
+}
+
 // Sockets
 
 int Socket(int type, const std::string& path)

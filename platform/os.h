@@ -46,6 +46,7 @@ int UnlinkAt(int folder, const std::string& name, const std::string& path);  // 
 int MakeFolder(const std::string& path, mode_t mode);                        // "mkdir"
 int SyncFolder(const std::string& folder);                                   // "sync folder"
 int Lock(int fd, const std::string& path, int operation);                    // "lock" (flock)
+int Pipe(int fds[2], int flags, const std::string& name);                   // "pipe" (pipe2)
 
 // Sockets
 

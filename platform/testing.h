@@ -32,7 +32,7 @@ void SetMessageBoxHookForTest(MessageBoxHook hook);
 // these names: "open", "create" (a file that must be new), "read",
 // "write", "truncate", "flush" (fsync), "close", "move" (rename, on the
 // target), "link", "delete", "mkdir", "sync folder" (on the folder),
-// "lock" (flock), and for the window station's sockets "socket",
+// "lock" (flock), "pipe", and for the window station's sockets "socket",
 // "connect", "listen", "accept", "send", "receive" (on the socket's path).
 enum class Fault { Once, FromThenOn };
 void FailCallForTest(const std::string& operation, int nth, int error, Fault repeat = Fault::Once,

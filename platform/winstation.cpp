@@ -242,7 +242,7 @@ void StartServing()
         ReportNoStation(why);
         return;
     }
-    if (pipe2(g_wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (os::Pipe(g_wakeFds, O_CLOEXEC | O_NONBLOCK, "wake") != 0) {
         ReportNoStation(std::strerror(errno));
         os::Unlink(path);
         os::Close(fd, path);

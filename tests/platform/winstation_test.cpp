@@ -148,6 +148,25 @@ TEST_F(WinStationTest, DialogIsFoundByExactCaptionWhileItRuns)
     EXPECT_EQ(FindWindowW(nullptr, L"Station Test"), nullptr);  // gone once ended
 }
 
+// A station that cannot listen (its socket's call refused through the
+// seam) says so once on standard error; the window still runs, with no
+// socket through which other processes could see it.
+TEST_F(WinStationTest, StationThatCannotListenSaysSoAndTheWindowRuns)
+{
+    FailCallForTest("listen", 1, EADDRINUSE, Fault::FromThenOn);
+    bool unseen = false;
+    QTimer::singleShot(50, [&] {
+        unseen = access((platform::StationDirectory() + "/" + std::to_string(getpid()) + ".sock").c_str(), F_OK) != 0;
+        PostMessageW(FindWindowW(nullptr, L"Station Test"), WM_COMMAND, IDCANCEL, 0);
+    });
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, &kEmptyDialog, nullptr, EndOnCommand, 0), 7);
+    std::string said = testing::internal::GetCapturedStderr();
+    ClearFaultsForTest();
+    EXPECT_NE(said.find("no window station (" + std::string(std::strerror(EADDRINUSE))), std::string::npos) << said;
+    EXPECT_TRUE(unseen);
+}
+
 TEST_F(WinStationTest, ListServesOtherProcessesAndRefusesOtherUsers)
 {
     std::string listing;
