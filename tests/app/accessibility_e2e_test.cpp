@@ -116,6 +116,7 @@ TEST_F(AccessibilityEndToEnd, EveryWindowIsRoledNamedAndLabelled)
              // picture, and the picture of the list's headings, are not read.
              EXPECT_EQ(Shown(window, "heading"), (std::vector<std::string>{"AFC East", "AFC North", "AFC South"}));
              EXPECT_EQ(Shown(window, "image"), std::vector<std::string>{});
+             EXPECT_EQ(Shown(window, "page tab"), (std::vector<std::string>{"Standings", "Team", "Week", "Year"}));
          }},
         {"main window, Team page", {{"select", "Corvale", "1001", "1"}}, "Corvale", "frame", [](const QJsonObject& window) {
              EXPECT_EQ(Labels(window, "combo box"), std::vector<std::string>{"Choose Team"});

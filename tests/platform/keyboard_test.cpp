@@ -136,7 +136,7 @@ TEST_F(KeyboardTest, EveryReachableControlHasAnAccessibleName)
     RunMainWindow([](HWND window) {
         const std::map<int, std::string> mainNames = {
             {1011, "AFC East"}, {1014, "AFC West"}, {1018, "NFC West"},
-            {IDC_PAGE_TABS, " Standings "},  // the tab chosen
+            {IDC_PAGE_TABS, "Standings"},  // the tab chosen, without its padding
             {IDC_STANDINGS_HEADER, "Team W L T Pct."},
             {IDC_STANDINGS_LIST, "Team, W, L, T, Pct"},
             {IDC_TEAM_LIST, "Date, Game, Time"},
