@@ -117,6 +117,8 @@ TEST_F(AccessibilityEndToEnd, EveryWindowIsRoledNamedAndLabelled)
              EXPECT_EQ(Shown(window, "heading"), (std::vector<std::string>{"AFC East", "AFC North", "AFC South"}));
              EXPECT_EQ(Shown(window, "image"), std::vector<std::string>{});
              EXPECT_EQ(Shown(window, "page tab"), (std::vector<std::string>{"Standings", "Team", "Week", "Year"}));
+             EXPECT_EQ(Shown(window, "menu bar").size(), 1u);
+             EXPECT_EQ(Shown(window, "menu item"), (std::vector<std::string>{"File", "Tools", "Help"}));
          }},
         {"main window, Team page", {{"select", "Corvale", "1001", "1"}}, "Corvale", "frame", [](const QJsonObject& window) {
              EXPECT_EQ(Labels(window, "combo box"), std::vector<std::string>{"Choose Team"});
