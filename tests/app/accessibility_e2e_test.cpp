@@ -111,8 +111,9 @@ void ExpectReadsWell(const QJsonObject& window)
         EXPECT_FALSE(node["hidden"].toBool()) << "a hidden " << role << " '" << name << "'";
         EXPECT_EQ(node["name"].toString().trimmed().toStdString(), name) << "a padded " << role;
         EXPECT_TRUE(!name.empty() || role == "table cell" || role == "menu bar") << "an unnamed " << role;
-        if (role == "heading")
+        if (role == "heading") {
             EXPECT_EQ(std::count(heard.begin(), heard.end(), name), 1) << name << " heard again";
+        }
     }
 }
 
@@ -174,8 +175,9 @@ TEST_F(AccessibilityEndToEnd, EveryWindowIsRoledNamedAndLabelled)
         for (const char* role : {"combo box", "list", "table", "push button", "page tab"})
             for (const std::string& name : Shown(window, role))
                 EXPECT_FALSE(name.empty()) << "an unnamed " << role;
-        if (row.caption != "RVL Calendar")  // the calendar is Qt's own, week-number headers and all
+        if (row.caption != "RVL Calendar") {  // the calendar is Qt's own, week-number headers and all
             ExpectReadsWell(window);
+        }
         row.check(window);
     }
     // A message box: the start-up's, with no install folder recorded.
@@ -218,9 +220,11 @@ TEST_F(AccessibilityEndToEnd, TypedKeysAreAnnounced)
              EXPECT_TRUE(heardOn(events, "object:property-change:accessible-name", "combo box", "Atlanta"));
          }},
         {"F10, Right, Escape", 3, {"Download", "Options", "Atlanta"}, [](const QJsonArray& events) {
-             for (const QJsonValue& event : events)
-                 if (event["type"] == "focus:" && event["name"] == "Download")
+             for (const QJsonValue& event : events) {
+                 if (event["type"] == "focus:" && event["name"] == "Download") {
                      EXPECT_TRUE(event["ancestors"].toArray().contains("menu bar"));
+                 }
+             }
          }},
     };
     for (const auto& row : rows) {
@@ -232,8 +236,9 @@ TEST_F(AccessibilityEndToEnd, TypedKeysAreAnnounced)
         for (const QJsonValue& event : heard["events"].toArray())
             if (event["type"].toString() == "focus:")
                 focused.push_back(event["name"].toString().toStdString());
-        if (!row.focused.empty())
+        if (!row.focused.empty()) {
             EXPECT_EQ(focused, row.focused);
+        }
         if (row.check)
             row.check(heard["events"].toArray());
     }
