@@ -1,21 +1,23 @@
 // What a screen reader hears: each control's accessible name, given to its
 // widget as the control is built and again when what it is named after
-// changes; the roles and names of the windows; and which controls a reader
-// is shown.
+// changes; the roles and names of the windows; which controls a reader is
+// shown; the control classes' own interfaces, and what their parts share.
 //
-// Divisions: a picker's label, windows, naming.
+// Divisions: a picker's label, windows, parts, naming.
 
 #include "platform/accessible.h"
 
 #include "platform/control.h"
 #include "platform/window.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStringList>
 
+#include <algorithm>
 #include <limits>
 
 namespace platform {
@@ -55,8 +57,46 @@ WindowObject* LabelFor(const WindowObject* control)
 }
 
 // Windows: the main window is a frame, the others (message boxes too) are
-// dialogs, each named by its caption; a dialog's client area shows a reader
-// only the controls that are shown.
+// dialogs, each named by its caption. A window shows a reader only what is
+// shown: a dialog's client area, or any other unnamed plain container (a
+// message box's row of buttons), is no node of its own, its children stand
+// in its place; a picture without words is not read, and the client area
+// shows neither the focus mark nor a picture whose words another control
+// says (the division pictures over a list's rows, a picture of the headings
+// of a list or of figures).
+
+// A picture of a dialog that another of its shown controls says the words of.
+bool SaidElsewhere(const WindowObject* dialog, const QWidget* widget)
+{
+    const WindowObject* picture = nullptr;
+    for (const WindowObject* control : dialog->children)
+        if (control->widget == widget)
+            picture = control;
+    if (!picture || !picture->klass || !picture->klass->isPicture || !picture->klass->isPicture(picture))
+        return false;
+    for (const WindowObject* other : dialog->children)
+        if (other != picture && other->visible && other->klass && other->klass->says && other->klass->says(other, picture))
+            return true;
+    return false;
+}
+
+// A node as a reader is shown it, into `shown`: an unnamed plain container
+// passed through, a picture without words (a message box's icon) left out.
+void AddShown(QAccessibleInterface* child, QList<QAccessibleInterface*>& shown)
+{
+    if (!child || child->state().invisible)
+        return;
+    const QAccessible::Role role = child->role();
+    const bool unnamed = child->text(QAccessible::Name).isEmpty();
+    if (unnamed && role == QAccessible::Graphic)
+        return;
+    if (!unnamed || (role != QAccessible::Client && role != QAccessible::Grouping && role != QAccessible::Pane)) {
+        shown.append(child);
+        return;
+    }
+    for (int i = 0; i < child->childCount(); ++i)
+        AddShown(child->child(i), shown);
+}
 
 // A top-level window of ours: the main window (the oldest dialog) is the
 // frame, the others dialogs.
@@ -75,6 +115,31 @@ public:
     QString text(QAccessible::Text kind) const override
     {
         return kind == QAccessible::Name ? widget()->windowTitle() : QAccessibleWidget::text(kind);
+    }
+
+    int childCount() const override
+    {
+        return static_cast<int>(Shown().size());
+    }
+
+    QAccessibleInterface* child(int index) const override
+    {
+        QList<QAccessibleInterface*> shown = Shown();
+        return index >= 0 && index < shown.size() ? shown[index] : nullptr;
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return static_cast<int>(Shown().indexOf(const_cast<QAccessibleInterface*>(child)));
+    }
+
+private:
+    QList<QAccessibleInterface*> Shown() const
+    {
+        QList<QAccessibleInterface*> shown;
+        for (int i = 0; i < QAccessibleWidget::childCount(); ++i)
+            AddShown(QAccessibleWidget::child(i), shown);
+        return shown;
     }
 };
 
@@ -103,18 +168,28 @@ public:
 private:
     QList<QWidget*> Shown() const
     {
+        const WindowObject* dialog = nullptr;
+        for (const WindowObject* window : TopLevelWindows())
+            if (window->client == widget())
+                dialog = window;
         QList<QWidget*> shown;
         for (QObject* object : widget()->children()) {
             auto* control = qobject_cast<QWidget*>(object);
-            if (control && !control->isWindow() && !control->isHidden() && control->objectName() != kFocusMarkName)
+            if (control && !control->isWindow() && !control->isHidden() && control->objectName() != kFocusMarkName &&
+                !(dialog && SaidElsewhere(dialog, control)))
                 shown.append(control);
         }
         return shown;
     }
 };
 
+std::vector<const ControlClass*> g_offered;  // the classes whose own interfaces are asked for
+
 QAccessibleInterface* AccessibleFor(const QString&, QObject* object)
 {
+    for (const ControlClass* klass : g_offered)
+        if (QAccessibleInterface* own = klass->accessible(object))
+            return own;
     auto* widget = qobject_cast<QWidget*>(object);
     if (!widget)
         return nullptr;
@@ -126,6 +201,28 @@ QAccessibleInterface* AccessibleFor(const QString&, QObject* object)
 }
 
 }  // namespace
+
+// Parts
+
+void OfferAccessible(const ControlClass* klass)
+{
+    if (klass->accessible && std::find(g_offered.begin(), g_offered.end(), klass) == g_offered.end())
+        g_offered.push_back(klass);
+}
+
+QRect PartAccessible::OnScreen(const QRect& area) const
+{
+    if (!m_owner || !m_owner->isVisible())
+        return QRect();
+    return QRect(m_owner->mapToGlobal(area.topLeft()), area.size());
+}
+
+void PartInterfaces::Clear()
+{
+    for (const auto& [number, id] : m_ids)
+        QAccessible::deleteAccessibleInterface(id);
+    m_ids.clear();
+}
 
 // Naming
 
@@ -181,7 +278,15 @@ void NameControl(WindowObject* control)
     }
     if (name.isEmpty() && !klass->labelled && !klass->named)
         name = Q(control->parent->text);
-    control->widget->setAccessibleName(name);
+    // A reader hears a name given again as a change: only a new one is given.
+    if (control->widget->accessibleName() != name)
+        control->widget->setAccessibleName(name);
+    // A picker's list of entries, read for their count and shown when it
+    // opens, is named by its label too.
+    if (klass->labelled)
+        for (QAbstractItemView* list : control->widget->findChildren<QAbstractItemView*>())
+            if (list->accessibleName() != name)
+                list->setAccessibleName(name);
 }
 
 }  // namespace platform

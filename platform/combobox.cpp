@@ -1,6 +1,7 @@
 // The drop-down combo box: its entries, its chosen one and the data kept
 // with each; a person's choice tells its dialog. To a screen reader it is a
-// picker, named by the label beside or around it.
+// picker, named by the label beside or around it (its list of entries too),
+// whose new entry Qt tells as a change of its value.
 //
 // Divisions: the widget and a person's choice, messages, the entry.
 
@@ -28,6 +29,7 @@ QWidget* CreateComboBox(WindowObject* control, QWidget* parent)
 {
     auto* combo = new QComboBox(parent);
     combo->setMaxVisibleItems(8);
+    combo->view();  // its list of entries, made now, is named with the picker (NameControl)
     QObject::connect(combo, &QComboBox::activated, combo, [control](int index) { ChooseEntry(control, index); });
     return combo;
 }

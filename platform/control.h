@@ -10,6 +10,8 @@
 
 #include <QString>
 
+class QAccessibleInterface;
+class QObject;
 class QWidget;
 
 namespace platform {
@@ -50,6 +52,14 @@ struct ControlClass {
     bool labelled = false;  // a picker: named by the label beside or around it, never by its entry
     bool named = false;     // says its own entries (tabs): no dialog caption in place of a name
     bool (*isPicture)(const WindowObject* control) = nullptr;  // shows a picture; null: never
+    // Says the words of this picture of its dialog (a list its division
+    // rows' and its hidden header's, a figure its heading's), so that a
+    // screen reader is not shown the picture as well; null: never.
+    bool (*says)(const WindowObject* control, const WindowObject* picture) = nullptr;
+    // Its own interface for a screen reader, for one of its widgets or a
+    // part of one, in place of Qt's (which may show hidden parts or padded
+    // names); null, or null returned: Qt's. Offered through OfferAccessible.
+    QAccessibleInterface* (*accessible)(QObject* object) = nullptr;
     unsigned dump = 0;      // DumpField bits
     // A person's choice of entry `index`, with the notification it sends;
     // null: it has no entries to choose.

@@ -1,9 +1,11 @@
 // The keyboard, in the desktop's conventions, for a program made for a
 // handheld with a D-pad: Ctrl+Tab and Ctrl+PgDown (with Shift, PgUp) move
 // between the pages of a tab control, Alt and a letter open the menu bar's
-// pop-up of that letter, F1 chooses the first item of the Help pop-up, and
-// the control with the keyboard focus wears a visible mark. Tab, the
-// pickers' and buttons' own keys and Escape are the widgets' and frames'.
+// pop-up of that letter, F10 or Alt alone its first pop-up (again: close
+// it), Left and Right in an open pop-up move along the menu bar, F1 chooses
+// the first item of the Help pop-up, and the control with the keyboard
+// focus wears a visible mark. Tab, the pickers' and buttons' own keys and
+// Escape are the widgets' and frames'.
 //
 // Divisions: finding the window, pages, menus, the focus mark, the filter,
 // typed keys.
@@ -24,6 +26,7 @@
 #include <QToolButton>
 
 #include <unordered_map>
+#include <utility>
 
 namespace platform {
 
@@ -106,6 +109,37 @@ bool OpenMenuByLetter(WindowObject* window, int key)
         }
     }
     return false;
+}
+
+// F10 or Alt alone: the menu bar's first pop-up.
+bool OpenMenuBar(WindowObject* window)
+{
+    QList<QToolButton*> buttons = MenuButtons(window);
+    if (buttons.isEmpty())
+        return false;
+    OpenMenu(buttons.first());
+    return true;
+}
+
+// A key in an open pop-up of a menu bar: Left and Right close it and open
+// the previous or next one, wrapping; F10 closes it; Alt is kept from the
+// pop-up (let go alone, it closes it). False for any other key or pop-up.
+bool MenuBarKey(QMenu* open, int code)
+{
+    auto* button = qobject_cast<QToolButton*>(open->parentWidget());
+    WindowObject* window = button ? WindowOf(button) : nullptr;
+    QList<QToolButton*> buttons = window ? MenuButtons(window) : QList<QToolButton*>();
+    const int at = static_cast<int>(buttons.indexOf(button));
+    if (at < 0 || (code != Qt::Key_Left && code != Qt::Key_Right && code != Qt::Key_F10 && code != Qt::Key_Alt))
+        return false;
+    if (code == Qt::Key_Alt)
+        return true;
+    open->close();
+    if (code != Qt::Key_F10) {
+        const int count = static_cast<int>(buttons.size());
+        OpenMenu(buttons[(at + (code == Qt::Key_Right ? 1 : count - 1)) % count]);
+    }
+    return true;
 }
 
 // F1: the first item of a Help pop-up, of this window's menu bar or of
@@ -220,6 +254,10 @@ void MoveFocusMark(QWidget* before, QWidget* now)
 
 // The filter
 
+// Alt alone opens the menu bar when it is let go with no other key (nor a
+// click) since it went down.
+bool g_altAlone = false;
+
 class KeyboardFilter : public QObject {
 public:
     using QObject::QObject;
@@ -227,12 +265,23 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::WindowDeactivate)
+            g_altAlone = false;
+        if ((event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) || !watched->isWidgetType())
             return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool alt = key->key() == Qt::Key_Alt;
+        if (event->type() == QEvent::KeyRelease) {
+            if (!alt)
+                g_altAlone = false;
+            return alt && !key->isAutoRepeat() && AltLetGo(static_cast<QWidget*>(watched));
+        }
+        g_altAlone = alt && !(key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier));
+        if (auto* menu = qobject_cast<QMenu*>(watched))
+            return (alt || key->modifiers() == Qt::NoModifier) && MenuBarKey(menu, key->key());
         WindowObject* window = WindowOf(static_cast<QWidget*>(watched));
         if (!window)
             return false;
-        auto* key = static_cast<QKeyEvent*>(event);
         if (!g_keyboardUsed) {
             g_keyboardUsed = true;
             MoveFocusMark(nullptr, QApplication::focusWidget());
@@ -249,7 +298,22 @@ protected:
             return OpenMenuByLetter(window, code);
         if (modifiers == Qt::NoModifier && code == Qt::Key_F1)
             return ChooseHelp(window);
+        if (modifiers == Qt::NoModifier && code == Qt::Key_F10)
+            return OpenMenuBar(window);
         return false;
+    }
+
+private:
+    // Alt let go alone: in a window of ours, its menu bar opens; in an open
+    // pop-up of a menu bar, that closes.
+    static bool AltLetGo(QWidget* watched)
+    {
+        if (!std::exchange(g_altAlone, false))
+            return false;
+        if (auto* menu = qobject_cast<QMenu*>(watched))
+            return MenuBarKey(menu, Qt::Key_F10);
+        WindowObject* window = WindowOf(watched);
+        return window && OpenMenuBar(window);
     }
 };
 

@@ -1,7 +1,9 @@
 // The static control: text or a picture on the dialog's white, with the
 // texts painted on it through gdi drawn over it. To a screen reader a text
 // says itself, a picture the words it shows, and a figure under a picture
-// of headings the heading above it; a static labels the picker beside it.
+// of headings the heading above it (so that the picture itself is not
+// read, nor an icon whose words another static says); a static labels the
+// picker beside it.
 //
 // Divisions: the widget, a figure's heading, the entry.
 
@@ -125,32 +127,51 @@ QString StaticWords(const WindowObject* control)
 
 constexpr int kHeadingGap = 12;  // handheld pixels at most between a picture and a figure under it
 
-// The word of the picture just above a text (a picture whose resource
-// places its words) that stands nearest over its middle.
+// The places of a picture's words, when its resource has them (a picture
+// of headings); none for any other.
+const PICTUREWORDS* PlacesOf(const WindowObject* picture)
+{
+    HRSRC found = FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(picture->resource), RT_RCDATA);
+    return found ? static_cast<const PICTUREWORDS*>(LoadResource(GetModuleHandleW(nullptr), found)) : nullptr;
+}
+
+// A text standing just under a picture.
+bool Under(const WindowObject* figure, const WindowObject* picture)
+{
+    const QRect own = figure->widget->geometry(), area = picture->widget->geometry();
+    return !IsPicture(figure) && IsPicture(picture) && own.top() >= area.top() && own.top() - area.bottom() <= kHeadingGap * kScale;
+}
+
+// The word of the picture of headings just above a text that stands
+// nearest over its middle.
 QString HeadingOf(const WindowObject* figure)
 {
-    if (IsPicture(figure))
-        return QString();
-    const QRect own = figure->widget->geometry();
     for (WindowObject* other : figure->parent->children) {
-        if (other->klass != &kStaticClass || !IsPicture(other))
+        const PICTUREWORDS* places = other->klass == &kStaticClass && Under(figure, other) ? PlacesOf(other) : nullptr;
+        if (!places)
             continue;
-        HRSRC found = FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(other->resource), RT_RCDATA);
-        const auto* places = found ? static_cast<const PICTUREWORDS*>(LoadResource(GetModuleHandleW(nullptr), found)) : nullptr;
-        const QRect area = other->widget->geometry();
-        if (!places || own.top() < area.top() || own.top() - area.bottom() > kHeadingGap * kScale)
-            continue;
+        const int left = other->widget->geometry().left(), middle = figure->widget->geometry().center().x();
         const PICTUREWORD* nearest = nullptr;
         for (int i = 0; i < places->count; ++i) {
             const PICTUREWORD& word = places->words[i];
-            int distance = std::abs(area.left() + word.x * kScale - own.center().x());
-            if (!nearest || distance < std::abs(area.left() + nearest->x * kScale - own.center().x()))
+            if (!nearest || std::abs(left + word.x * kScale - middle) < std::abs(left + nearest->x * kScale - middle))
                 nearest = &word;
         }
         if (nearest)
             return QString::fromWCharArray(nearest->word);
     }
     return QString();
+}
+
+// Words said elsewhere: a figure says its heading, of the picture of
+// headings above it; another static says the words an icon stands for (the
+// About box's product name, beside the icon).
+bool SaysPicture(const WindowObject* control, const WindowObject* picture)
+{
+    if ((picture->style & 0x1F) != SS_ICON)
+        return Under(control, picture) && PlacesOf(picture);
+    const QString words = StaticWords(picture);
+    return (control->style & 0x1F) != SS_ICON && !words.isEmpty() && StaticWords(control) == words;
 }
 
 }  // namespace
@@ -165,6 +186,7 @@ const ControlClass kStaticClass = {
     .heading = HeadingOf,
     .labels = [](const WindowObject*) { return Labelling::Beside; },
     .isPicture = IsPicture,
+    .says = SaysPicture,
     .dump = kDumpBitmap | kDumpPainted | kDumpText,
 };
 

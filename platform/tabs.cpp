@@ -1,11 +1,15 @@
 // The tab control: the page tabs at the bottom of a dialog. A person's
 // choice, by a click or the page keys, tells its dialog; to a screen reader
-// each tab says its page.
+// it is a list of page tabs, each named by its page without the padding of
+// its text, the current one selected.
 //
-// Divisions: the widget and a person's choice, messages, the entry.
+// Divisions: the widget and a person's choice, a screen reader's tabs,
+// messages, the entry.
 
+#include "platform/accessible.h"
 #include "platform/controls.h"
 
+#include <QAccessibleWidget>
 #include <QTabBar>
 
 #include <algorithm>
@@ -16,19 +20,46 @@ namespace {
 
 // The widget and a person's choice
 
-void ChooseTab(WindowObject* control, int index)
+class PageTabs : public QTabBar {
+public:
+    PageTabs(WindowObject* control, QWidget* parent) : QTabBar(parent), m_control(control) {}
+
+    WindowObject* Control() const
+    {
+        return m_control;
+    }
+
+private:
+    WindowObject* m_control;  // the tab control it shows
+};
+
+// Makes `index` the current tab, telling the program nothing. A screen
+// reader hears the new tab selected (QTabBar tells it) and the one left
+// deselected.
+void ShowTab(QTabBar* tabs, int index)
 {
-    control->data.selection = index;
-    auto* tabs = static_cast<QTabBar*>(control->widget);
+    const int old = tabs->currentIndex();
     tabs->blockSignals(true);
     tabs->setCurrentIndex(index);
     tabs->blockSignals(false);
+    if (old >= 0 && old != tabs->currentIndex() && QAccessible::isActive()) {
+        QAccessibleEvent left(tabs, QAccessible::SelectionRemove);
+        left.setChild(old);
+        QAccessible::updateAccessibility(&left);
+    }
+}
+
+void ChooseTab(WindowObject* control, int index)
+{
+    control->data.selection = index;
+    ShowTab(static_cast<QTabBar*>(control->widget), index);
     NotifyParent(control, TCN_SELCHANGE);
 }
 
 QWidget* CreateTabControl(WindowObject* control, QWidget* parent)
 {
-    auto* tabs = new QTabBar(parent);
+    OfferAccessible(&kTabClass);
+    auto* tabs = new PageTabs(control, parent);
     tabs->setShape(QTabBar::RoundedSouth);
     tabs->setExpanding(true);
     tabs->setDrawBase(false);
@@ -39,6 +70,101 @@ QWidget* CreateTabControl(WindowObject* control, QWidget* parent)
     });
     return tabs;
 }
+
+// A screen reader's tabs
+
+// One tab: its page's name, selected while current; pressing it chooses it.
+class TabAccessible : public PartAccessible, public QAccessibleActionInterface {
+public:
+    TabAccessible(PageTabs* tabs, int index) : PartAccessible(tabs), m_index(index) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        return kind == QAccessible::Name && isValid() ? Tabs()->tabText(m_index).trimmed() : QString();
+    }
+    QRect rect() const override
+    {
+        return isValid() ? OnScreen(Tabs()->tabRect(m_index)) : QRect();
+    }
+    QAccessible::Role role() const override
+    {
+        return QAccessible::PageTab;
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.invisible = !isValid() || !Tabs()->isVisible() || m_index >= Tabs()->count();
+        state.selectable = true;
+        state.selected = !state.invisible && Tabs()->currentIndex() == m_index;
+        return state;
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+
+    QStringList actionNames() const override
+    {
+        return {pressAction()};
+    }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction() && isValid() && m_index < Tabs()->count())
+            ChooseTab(Tabs()->Control(), m_index);
+    }
+    QStringList keyBindingsForAction(const QString&) const override
+    {
+        return {};
+    }
+
+    int Index() const
+    {
+        return m_index;
+    }
+
+private:
+    PageTabs* Tabs() const
+    {
+        return static_cast<PageTabs*>(Owner());
+    }
+
+    int m_index;  // the tab's place, from the left
+};
+
+// The tabs alone, named as the current page (QTabBar's own interface also
+// shows its scroll buttons, hidden, and the texts' padding).
+class TabsAccessible : public QAccessibleWidget {
+public:
+    explicit TabsAccessible(PageTabs* tabs) : QAccessibleWidget(tabs, QAccessible::PageTabList) {}
+
+    QString text(QAccessible::Text kind) const override
+    {
+        return kind == QAccessible::Name ? Tabs()->tabText(Tabs()->currentIndex()).trimmed() : QAccessibleWidget::text(kind);
+    }
+    int childCount() const override
+    {
+        return Tabs()->count();
+    }
+    QAccessibleInterface* child(int index) const override
+    {
+        if (index < 0 || index >= Tabs()->count())
+            return nullptr;
+        return m_tabs.Get(index, [&] { return new TabAccessible(Tabs(), index); });
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        const auto* tab = dynamic_cast<const TabAccessible*>(child);
+        return tab && tab->Owner() == widget() ? tab->Index() : -1;
+    }
+
+private:
+    PageTabs* Tabs() const
+    {
+        return static_cast<PageTabs*>(widget());
+    }
+
+    mutable PartInterfaces m_tabs;  // the tabs a screen reader has asked for
+};
 
 // Messages
 
@@ -61,9 +187,7 @@ LRESULT TabMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM lP
             data.selection = 0;
         else if (at <= data.selection)
             ++data.selection;
-        tabs->blockSignals(true);
-        tabs->setCurrentIndex(data.selection);
-        tabs->blockSignals(false);
+        ShowTab(tabs, data.selection);
         return at;
     }
     case TCM_GETITEMCOUNT:
@@ -76,9 +200,7 @@ LRESULT TabMessage(WindowObject* control, UINT message, WPARAM wParam, LPARAM lP
         if (index < 0 || index >= static_cast<int>(data.items.size()))
             return -1;
         data.selection = index;
-        tabs->blockSignals(true);
-        tabs->setCurrentIndex(index);
-        tabs->blockSignals(false);
+        ShowTab(tabs, index);
         return old;
     }
     default:
@@ -95,6 +217,10 @@ const ControlClass kTabClass = {
     .create = CreateTabControl,
     .message = TabMessage,
     .named = true,
+    .accessible = [](QObject* object) -> QAccessibleInterface* {
+        auto* tabs = dynamic_cast<PageTabs*>(object);
+        return tabs ? new TabsAccessible(tabs) : nullptr;
+    },
     .dump = kDumpItems | kDumpSelection,
     .choose = ChooseTab,
     .pages = true,

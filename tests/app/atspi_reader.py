@@ -4,11 +4,12 @@
 #
 #   atspi_reader.py tree [NAME]     every window of the program (or those named
 #                                   NAME): its role, name and nodes (role, name,
-#                                   showing, labelled-by)
-#   atspi_reader.py events N CMD... runs CMD once listening, then prints the
-#                                   focus and selection events heard until N
-#                                   focus events and a quiet half second more
-#                                   (10 seconds at most)
+#                                   showing, hidden, labelled-by)
+#   atspi_reader.py events N CMD... runs CMD once listening for what Orca
+#                                   listens for (focus, selection, state, name
+#                                   and value changes), then prints the events
+#                                   heard until N focus events and a quiet half
+#                                   second more (10 seconds at most)
 # Both print JSON on standard output.
 import json
 import subprocess
@@ -32,22 +33,36 @@ def program():
     return None
 
 
-def node(acc):
+# Not shown while its parent is: an entry scrolled out of its list, and a
+# closed picker's list of entries, are not hidden things.
+ENTRIES = ("table cell", "heading", "list item")
+
+
+def node(acc, parent):
     states = acc.getState().getStates()
     labels = []
     for relation in acc.getRelationSet():
         if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
             labels += [relation.getTarget(i).name for i in range(relation.getNTargets())]
-    return {"role": acc.getRoleName(), "name": acc.name, "showing": pyatspi.STATE_SHOWING in states,
-            "labelledBy": labels}
+    showing = pyatspi.STATE_SHOWING in states
+    hidden = parent["showing"] and not showing and acc.getRoleName() not in ENTRIES and parent["role"] != "combo box"
+    return {"role": acc.getRoleName(), "name": acc.name, "showing": showing, "hidden": hidden, "labelledBy": labels}
 
 
-def walk(acc, nodes):
-    nodes.append(node(acc))
+def walk(acc, nodes, parent={"showing": False, "role": ""}):
+    nodes.append(node(acc, parent))
     for i in range(acc.childCount):
         child = acc.getChildAtIndex(i)
         if child is not None:
-            walk(child, nodes)
+            walk(child, nodes, nodes[-1])
+
+
+def ancestors(acc):
+    roles = []
+    while acc is not None and acc.getRoleName() != "application" and len(roles) < 10:
+        acc = acc.parent
+        roles.append(acc.getRoleName() if acc is not None else "")
+    return roles
 
 
 def tree(name):
@@ -73,7 +88,8 @@ def events(count, command):
 
     def heard(event):
         source = event.source
-        described = {"type": event.type, "role": source.getRoleName(), "name": source.name}
+        described = {"type": event.type, "role": source.getRoleName(), "name": source.name,
+                     "detail": event.detail1, "ancestors": ancestors(source)}
         if isinstance(event.any_data, pyatspi.Accessible):
             described["descendant"] = event.any_data.name
         seen.append(described)
@@ -85,7 +101,8 @@ def events(count, command):
     app = program()
     pyatspi.Registry.registerEventListener(heard, "focus:", "object:state-changed:focused",
                                            "object:state-changed:selected", "object:active-descendant-changed",
-                                           "object:selection-changed")
+                                           "object:selection-changed", "object:property-change:accessible-name",
+                                           "object:value-changed")
     GLib.timeout_add(300, lambda: subprocess.call(command) and False)
     GLib.timeout_add(10000, stop)
     pyatspi.Registry.start()

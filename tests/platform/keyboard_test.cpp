@@ -110,22 +110,48 @@ TEST_F(KeyboardTest, ListKeysScrollAndTheDivisionImagesFollow)
     });
 }
 
-// Alt and a letter open that menu with its first item highlighted.
-TEST_F(KeyboardTest, AltLettersOpenTheMenusWithTheirFirstItemHighlighted)
+// Alt and a letter, F10 or Alt alone open a menu with its first item
+// highlighted; Left and Right move along the menu bar, wrapping; F10 or Alt
+// alone again leave it. Each key goes to the open pop-up, else the list.
+TEST_F(KeyboardTest, MenuKeysOpenTheMenusWithTheirFirstItemHighlighted)
 {
     RunMainWindow([](HWND window) {
         QWidget* list = GetDlgItem(window, IDC_STANDINGS_LIST)->widget;
-        const std::map<int, std::string> firstItems = {{Qt::Key_F, "Download"}, {Qt::Key_T, "Options"}, {Qt::Key_H, "Corvale"}};
-        for (const auto& [letter, first] : firstItems) {
-            Press(list, letter, Qt::AltModifier);
+        struct Key {
+            int key;
+            Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+            bool release = false;  // let go rather than pressed
+        };
+        const Key f10{Qt::Key_F10}, altDown{Qt::Key_Alt}, altUp{Qt::Key_Alt, Qt::AltModifier, true};
+        const struct {
+            std::vector<Key> keys;
+            const char* highlighted;  // null: no menu open
+        } rows[] = {
+            {{{Qt::Key_F, Qt::AltModifier}}, "Download"},
+            {{{Qt::Key_T, Qt::AltModifier}}, "Options"},
+            {{{Qt::Key_H, Qt::AltModifier}}, "Corvale"},
+            {{{Qt::Key_Q, Qt::AltModifier}}, nullptr},  // no menu of that letter
+            {{f10}, "Download"},
+            {{f10, {Qt::Key_Right}}, "Options"},
+            {{f10, {Qt::Key_Left}}, "Corvale"},  // wraps around to Help
+            {{f10, f10}, nullptr},
+            {{altDown, altUp}, "Download"},
+            {{altDown, altUp, altDown, altUp}, nullptr},
+            {{altDown, {Qt::Key_T, Qt::AltModifier}, altUp}, "Options"},  // Alt held for a letter is not Alt alone
+        };
+        for (size_t i = 0; i < std::size(rows); ++i) {
+            SCOPED_TRACE(i);
+            for (const Key& key : rows[i].keys) {
+                QWidget* to = QApplication::activePopupWidget() ? QApplication::activePopupWidget() : list;
+                QKeyEvent event(key.release ? QEvent::KeyRelease : QEvent::KeyPress, key.key, key.modifiers);
+                QApplication::sendEvent(to, &event);
+            }
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            ASSERT_NE(menu, nullptr) << first;
-            ASSERT_NE(menu->activeAction(), nullptr);
-            EXPECT_EQ(menu->activeAction()->text().toStdString(), first);
-            menu->close();
+            EXPECT_EQ(menu && menu->activeAction() ? menu->activeAction()->text().toStdString() : "(none)",
+                      rows[i].highlighted ? rows[i].highlighted : "(none)");
+            if (menu)
+                menu->close();
         }
-        Press(list, Qt::Key_Q, Qt::AltModifier);  // no menu of that letter
-        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     });
 }
 
@@ -136,7 +162,7 @@ TEST_F(KeyboardTest, EveryReachableControlHasAnAccessibleName)
     RunMainWindow([](HWND window) {
         const std::map<int, std::string> mainNames = {
             {1011, "AFC East"}, {1014, "AFC West"}, {1018, "NFC West"},
-            {IDC_PAGE_TABS, " Standings "},  // the tab chosen
+            {IDC_PAGE_TABS, "Standings"},  // the tab chosen, without its padding
             {IDC_STANDINGS_HEADER, "Team W L T Pct."},
             {IDC_STANDINGS_LIST, "Team, W, L, T, Pct"},
             {IDC_TEAM_LIST, "Date, Game, Time"},
