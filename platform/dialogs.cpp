@@ -197,6 +197,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, const DLGTEMPLATEW* dialogTemplate, H
         NoteChanged();
         PlaceOnScreen(window);
         frame->show();
+        AskToActivate(window);  // takes the keyboard, with or without a window manager
     }
     RunModalLoopOf(window);
     INT_PTR result = window->result;
@@ -217,6 +218,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result)
     dialog->visible = false;
     if (dialog->widget)
         dialog->widget->hide();
+    PassActivationOn(dialog, false);
     WakeLoops();
     return TRUE;
 }
@@ -265,6 +267,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
         bool cancel = clicked && box->standardButton(clicked) == QMessageBox::Cancel;
         window->result = cancel ? IDCANCEL : IDOK;
         window->ended = true;
+        PassActivationOn(window, box->isActiveWindow());
         NoteChanged();
         WakeLoops();
     });

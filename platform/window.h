@@ -48,14 +48,20 @@ void SetRemoteAsker(RemoteAsker asker);
 bool AskRemote(WindowObject* window, const std::string& verb, const std::string& extra = std::string());
 
 // Activation. ActivateWindow raises a top-level window and makes it the
-// active one, with WM_ACTIVATE to both sides; NoteActivation only records
-// one the desktop has already activated; LoseActivation: a window of
-// another process or application became active. WatchActivation follows
-// the desktop's activation of other applications, once the application
-// object exists.
+// active one, with WM_ACTIVATE to both sides; AskToActivate raises one just
+// shown and asks the desktop to activate it, as a window manager does with
+// a new window, and it counts as active once the desktop says so (what
+// NoteActivation records); LoseActivation: a window of another process or
+// application became active. PassActivationOn: a window that had the
+// keyboard (`active`, or the one last made or asked to be active) is
+// going, and the newest other one shown is asked to take it, as a window
+// manager gives it back. WatchActivation follows the desktop's activation
+// of other applications, once the application object exists.
 void ActivateWindow(WindowObject* window);
+void AskToActivate(WindowObject* window);
 void NoteActivation(WindowObject* window);
 void LoseActivation();
+void PassActivationOn(WindowObject* window, bool active);
 void WatchActivation();
 
 // What happens to windows, as the rooms that follow it are told.

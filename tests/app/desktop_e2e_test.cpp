@@ -1,7 +1,8 @@
 // The real program on a real desktop: where its windows appear on X11
-// (Xvfb with the openbox window manager); that it opens on Wayland (a
-// headless Weston); and without Qt's Wayland plugin, that it opens through
-// X11 and says what to install.
+// (Xvfb with the openbox window manager), and that they take the keyboard
+// without one; that it opens on Wayland (a headless Weston); and
+// without Qt's Wayland plugin, that it opens through X11 and says what to
+// install.
 
 #include "tests/support/desktop.h"
 #include "tests/support/program.h"
@@ -61,6 +62,60 @@ TEST_F(DesktopEndToEnd, SecondaryWindowsOpenOverTheMainWindow)
         }
     }
 }
+
+// Without a window manager (a bare X server, as in a kiosk) each secondary
+// window takes the keyboard as it shows: Escape, typed on the X server or
+// by winspy, ends that window only, and the main window then has the
+// keyboard back.
+class BareX11EndToEnd : public DesktopEndToEnd, public ::testing::WithParamInterface<bool> {
+protected:
+    BareX11EndToEnd() { kind = Desktop::Kind::BareX11; }
+};
+
+// The X window with the keyboard focus: "ID NAME\n".
+std::string KeyboardWindow()
+{
+    return RunShell("id=$(xdotool getwindowfocus) && echo \"$id $(xdotool getwindowname $id)\"").output;
+}
+
+TEST_P(BareX11EndToEnd, EscapeEndsTheSecondaryWindowOnly)
+{
+    const bool typed = GetParam();  // on the X server, else by winspy
+    const std::string mainWindow = RunShell("xdotool search --onlyvisible --name '^Corvale$' | tr '\\n' ' '").output + "Corvale\n";
+    const struct {
+        const char* command;  // the main window's menu command that opens it
+        const char* caption;
+        const char* kind;
+    } windows[] = {
+        {"40010", "RVL Options", "dialog"},
+        {"40011", "RVL Calendar", "dialog"},  // only hidden by Escape
+        {"40015", "Help", "help"},
+        {"40017", "About Corvale", "dialog"},
+    };
+    for (const auto& window : windows) {
+        SCOPED_TRACE(window.caption);
+        auto shown = [&] { return DumpWindow(window.caption, window.kind)["visible"].toBool(); };
+        ASSERT_EQ(Winspy({"command", "--kind", "dialog", "Corvale", window.command}).status, 0);
+        ASSERT_TRUE(PollUntil(shown, 10000));
+        if (typed) {
+            const std::string owner = " " + std::string(window.caption) + "\n";
+            EXPECT_TRUE(PollUntil([&] { return KeyboardWindow().find(owner) != std::string::npos; }, 5000))
+                << "the keyboard is with " << KeyboardWindow();
+            RunShell("xdotool key Escape");
+        } else {
+            Winspy({"key", "--kind", window.kind, window.caption, "Escape"});
+        }
+        EXPECT_TRUE(PollUntil([&] { return !shown(); }, 5000));
+        ASSERT_TRUE(IsRunning(pid));
+        EXPECT_TRUE(DumpWindow("Corvale", "dialog")["visible"].toBool());
+    }
+    EXPECT_TRUE(PollUntil([&] { return KeyboardWindow() == mainWindow; }, 5000)) << KeyboardWindow();
+    RunShell("xdotool key Escape");
+    EXPECT_EQ(WaitForExit(pid, 5000), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BareX11, BareX11EndToEnd, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "TypedOnTheXServer" : "ByWinspy"); });
 
 // On a Wayland desktop with no X display the program opens there, through
 // Qt's Wayland plugin.

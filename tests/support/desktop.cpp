@@ -124,13 +124,13 @@ std::string RuntimeFile(const std::string& name)
 Desktop::Outcome Desktop::Start(Kind kind, std::string& why)
 {
     RelaxStringChecks();
-    return kind == Kind::X11 ? StartX11(why) : StartWayland(why);
+    return kind == Kind::Wayland ? StartWayland(why) : StartX11(kind == Kind::X11, why);
 }
 
-Desktop::Outcome Desktop::StartX11(std::string& why)
+Desktop::Outcome Desktop::StartX11(bool manager, std::string& why)
 {
     why = NotInstalled({{"Xvfb", "xvfb", OnPath("Xvfb")},
-                        {"openbox", "openbox", OnPath("openbox")},
+                        {"openbox", "openbox", !manager || OnPath("openbox")},
                         {"xdotool", "xdotool", OnPath("xdotool")},
                         {"xprop", "x11-utils", OnPath("xprop")}});
     if (!why.empty())
@@ -166,7 +166,7 @@ Desktop::Outcome Desktop::StartX11(std::string& why)
     // does not answer is told from an openbox that fails.
     const Outcome answering = AwaitUp(m_server, "Xvfb", serverLog, "let a client in",
                                       [] { return RunShell("xprop -root >/dev/null 2>&1").status == 0; }, why);
-    if (answering != Outcome::Up)
+    if (answering != Outcome::Up || !manager)
         return answering;
     const std::string log = RuntimeFile("openbox.log");
     m_manager = Spawn({"openbox"}, log);

@@ -1,6 +1,8 @@
 // A real desktop for a test, on a display of its own: X11 (Xvfb with the
 // openbox window manager, as a person's desktop places and decorates
-// windows) or Wayland (a headless Weston, no X display beside it).
+// windows), a bare X server (Xvfb alone, as a kiosk or some remote
+// desktops run programs) or Wayland (a headless Weston, no X display
+// beside it).
 // Programs the test starts afterwards open their windows there.
 #pragma once
 
@@ -11,15 +13,15 @@
 
 class Desktop {
 public:
-    enum class Kind { X11, Wayland };
+    enum class Kind { X11, BareX11, Wayland };
     enum class Outcome {
         Up,           // the desktop answers
         ToolMissing,  // a program or plugin it needs is not installed
         Failed,       // everything is installed, yet it did not come up
     };
 
-    // Starts the desktop. X11 sets DISPLAY (QT_QPA_PLATFORM becomes xcb,
-    // WAYLAND_DISPLAY is unset); Wayland sets WAYLAND_DISPLAY and unsets
+    // Starts the desktop. X11 and BareX11 set DISPLAY (QT_QPA_PLATFORM
+    // becomes xcb, WAYLAND_DISPLAY is unset); Wayland sets WAYLAND_DISPLAY and unsets
     // DISPLAY and QT_QPA_PLATFORM, so that a program picks its platform as
     // on a person's Wayland desktop. `why` names the missing tool, or says
     // what did not come up.
@@ -31,7 +33,7 @@ public:
     bool Geometry(const std::string& title, int box[4]) const;
 
 private:
-    Outcome StartX11(std::string& why);
+    Outcome StartX11(bool manager, std::string& why);
     Outcome StartWayland(std::string& why);
 
     pid_t m_server = 0;   // Xvfb, or Weston
