@@ -7,10 +7,15 @@
 
 #include "platform/objects.h"
 
+#include <QMargins>
+#include <QRect>
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+class QScreen;
 
 namespace platform {
 
@@ -63,6 +68,16 @@ void NoteActivation(WindowObject* window);
 void LoseActivation();
 void PassActivationOn(WindowObject* window, bool active);
 void WatchActivation();
+
+// Placement on the desktop. FrameMargins: what the desktop puts around a
+// shown top-level widget (none without a window manager, or before it
+// framed the window). InsideWorkArea: where a top-level window's client
+// area goes so that, its frame around it, it lies inside the screen's
+// work area (the screen less panels and docks): moved just enough; one
+// larger than the work area starts at the area's edge or, `fit`, is made
+// as small as the area.
+QMargins FrameMargins(const QWidget* widget);
+QRect InsideWorkArea(const QRect& client, const QMargins& frame, const QScreen* screen, bool fit);
 
 // What happens to windows, as the rooms that follow it are told.
 enum class WindowEvent {

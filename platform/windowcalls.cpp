@@ -11,8 +11,10 @@
 #include <QApplication>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -324,6 +326,28 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes)
 
 // Geometry: handheld pixels; a top-level window's client area starts at its
 // screen position, a control's rectangle is relative to that client area.
+
+namespace platform {
+
+QMargins FrameMargins(const QWidget* widget)
+{
+    return widget && widget->windowHandle() ? widget->windowHandle()->frameMargins() : QMargins();
+}
+
+QRect InsideWorkArea(const QRect& client, const QMargins& frame, const QScreen* screen, bool fit)
+{
+    if (!screen)
+        return client;
+    const QRect area = screen->availableGeometry();
+    QRect outer = client.marginsAdded(frame);
+    if (fit)
+        outer.setSize(outer.size().boundedTo(area.size()));
+    outer.moveLeft(std::max(area.left(), std::min(outer.left(), area.left() + area.width() - outer.width())));
+    outer.moveTop(std::max(area.top(), std::min(outer.top(), area.top() + area.height() - outer.height())));
+    return outer.marginsRemoved(frame);
+}
+
+}  // namespace platform
 
 static QWidget* ClientOrWidget(HWND window)
 {

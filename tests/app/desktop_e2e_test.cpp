@@ -1,8 +1,8 @@
 // The real program on a real desktop: where its windows appear on X11
-// (Xvfb with the openbox window manager), and that they take the keyboard
-// without one; that it opens on Wayland (a headless Weston); and
-// without Qt's Wayland plugin, that it opens through X11 and says what to
-// install.
+// (Xvfb with the openbox window manager, and without one), and that they
+// take the keyboard without one; that it opens on Wayland (a headless
+// Weston); and without Qt's Wayland plugin, that it opens through X11 and
+// says what to install.
 
 #include "tests/support/desktop.h"
 #include "tests/support/program.h"
@@ -116,6 +116,61 @@ TEST_P(BareX11EndToEnd, EscapeEndsTheSecondaryWindowOnly)
 
 INSTANTIATE_TEST_SUITE_P(BareX11, BareX11EndToEnd, ::testing::Bool(),
                          [](const auto& info) { return std::string(info.param ? "TypedOnTheXServer" : "ByWinspy"); });
+
+// The secondary windows and the help window lie inside a small screen,
+// with and without a window manager, the main window moved to stick out
+// at the bottom right: moved just enough from their place over it. A
+// dialog taller than the screen starts at its top; the help window, which
+// scrolls, is made to fit.
+struct Screen {
+    const char* name;
+    Desktop::Kind kind;
+    int width, height;
+};
+void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.name; }
+
+class PlacementEndToEnd : public DesktopEndToEnd, public ::testing::WithParamInterface<Screen> {
+protected:
+    PlacementEndToEnd()
+    {
+        kind = GetParam().kind;
+        screen = std::to_string(GetParam().width) + "x" + std::to_string(GetParam().height);
+    }
+};
+
+TEST_P(PlacementEndToEnd, WindowsLieInsideTheScreen)
+{
+    const int width = GetParam().width, height = GetParam().height;
+    RunShell("xdotool search --onlyvisible --name '^Corvale$' windowmove " + std::to_string(width - 300) + " " +
+             std::to_string(height - 300));
+    int box[4] = {};
+    ASSERT_TRUE(PollUntil([&] { return desktop.Frame("Corvale", box) && box[0] > width / 2; }, 5000));
+    const struct {
+        const char* command;
+        const char* caption;
+        bool fits;  // made as small as the screen when larger
+    } windows[] = {
+        {"40010", "RVL Options", false},
+        {"40011", "RVL Calendar", false},
+        {"40017", "About Corvale", false},
+        {"40015", "Help", true},
+    };
+    for (const auto& window : windows) {
+        SCOPED_TRACE(window.caption);
+        auto inside = [&](int at, int size, int limit) { return at >= 0 && (at + size <= limit || (at == 0 && !window.fits)); };
+        ASSERT_EQ(Winspy({"command", "--kind", "dialog", "Corvale", window.command}).status, 0);
+        EXPECT_TRUE(PollUntil([&] { return desktop.Frame(window.caption, box) && inside(box[0], box[2], width) &&
+                                           inside(box[1], box[3], height); }, 5000))
+            << box[0] << "," << box[1] << " " << box[2] << "x" << box[3];
+        Winspy({"close", window.caption});
+        ASSERT_TRUE(PollUntil([&] { return !desktop.Frame(window.caption, box); }, 5000));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SmallScreens, PlacementEndToEnd,
+                         ::testing::Values(Screen{"Openbox800x600", Desktop::Kind::X11, 800, 600},
+                                           Screen{"BareX11At640x480", Desktop::Kind::BareX11, 640, 480}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // On a Wayland desktop with no X display the program opens there, through
 // Qt's Wayland plugin.

@@ -121,13 +121,13 @@ std::string RuntimeFile(const std::string& name)
 
 }  // namespace
 
-Desktop::Outcome Desktop::Start(Kind kind, std::string& why)
+Desktop::Outcome Desktop::Start(Kind kind, std::string& why, const std::string& screen)
 {
     RelaxStringChecks();
-    return kind == Kind::Wayland ? StartWayland(why) : StartX11(kind == Kind::X11, why);
+    return kind == Kind::Wayland ? StartWayland(why) : StartX11(kind == Kind::X11, screen, why);
 }
 
-Desktop::Outcome Desktop::StartX11(bool manager, std::string& why)
+Desktop::Outcome Desktop::StartX11(bool manager, const std::string& screen, std::string& why)
 {
     why = NotInstalled({{"Xvfb", "xvfb", OnPath("Xvfb")},
                         {"openbox", "openbox", !manager || OnPath("openbox")},
@@ -145,7 +145,7 @@ Desktop::Outcome Desktop::StartX11(bool manager, std::string& why)
     // -noreset: an X server resets itself whenever its last client leaves,
     // refusing whoever connects meanwhile, as openbox right after the check
     // below was, now and then.
-    m_server = Spawn({"Xvfb", "-displayfd", std::to_string(numbers[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+    m_server = Spawn({"Xvfb", "-displayfd", std::to_string(numbers[1]), "-screen", "0", screen + "x24", "-nolisten", "tcp",
                       "-noreset"},
                      serverLog, numbers[1]);
     close(numbers[1]);
@@ -219,11 +219,30 @@ bool Desktop::Geometry(const std::string& title, int box[4]) const
     return std::sscanf(result.output.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &box[0], &box[1], &box[2], &box[3]) == 4;
 }
 
+// xwininfo's client area and the window manager's _NET_FRAME_EXTENTS
+// (left, right, top, bottom; none without one).
+bool Desktop::Frame(const std::string& title, int box[4]) const
+{
+    CommandResult result = RunShell(
+        "id=$(xdotool search --onlyvisible --name " + ShellQuote("^" + title + "$") + " 2>/dev/null | head -n 1) && "
+        "[ -n \"$id\" ] && xwininfo -id $id 2>/dev/null | awk '/Absolute upper-left|Width:|Height:/ { print $NF }' && "
+        "xprop -id $id _NET_FRAME_EXTENTS 2>/dev/null | grep -o '[0-9, ]*$' | tr -d ,");
+    int left = 0, right = 0, top = 0, bottom = 0;
+    if (std::sscanf(result.output.c_str(), "%d %d %d %d %d %d %d %d", &box[0], &box[1], &box[2], &box[3], &left, &right, &top,
+                    &bottom) < 4)
+        return false;
+    box[0] -= left;
+    box[1] -= top;
+    box[2] += left + right;
+    box[3] += top + bottom;
+    return true;
+}
+
 void DesktopTest::SetUp()
 {
     TempHomeTest::SetUp();
     std::string why;
-    switch (desktop.Start(kind, why)) {
+    switch (desktop.Start(kind, why, screen)) {
     case Desktop::Outcome::ToolMissing:
         GTEST_SKIP() << why;
     case Desktop::Outcome::Failed:

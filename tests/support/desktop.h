@@ -21,19 +21,22 @@ public:
     };
 
     // Starts the desktop. X11 and BareX11 set DISPLAY (QT_QPA_PLATFORM
-    // becomes xcb, WAYLAND_DISPLAY is unset); Wayland sets WAYLAND_DISPLAY and unsets
+    // becomes xcb, WAYLAND_DISPLAY is unset), their screen `screen`
+    // ("WIDTHxHEIGHT") pixels; Wayland sets WAYLAND_DISPLAY and unsets
     // DISPLAY and QT_QPA_PLATFORM, so that a program picks its platform as
     // on a person's Wayland desktop. `why` names the missing tool, or says
     // what did not come up.
-    Outcome Start(Kind kind, std::string& why);
+    Outcome Start(Kind kind, std::string& why, const std::string& screen = "1280x1024");
     ~Desktop();
 
     // The visible window titled exactly `title`: its client area on the
     // desktop, [x, y, width, height]; false when there is none (X11 only).
     bool Geometry(const std::string& title, int box[4]) const;
+    // The same window with the frame the window manager puts around it.
+    bool Frame(const std::string& title, int box[4]) const;
 
 private:
-    Outcome StartX11(bool manager, std::string& why);
+    Outcome StartX11(bool manager, const std::string& screen, std::string& why);
     Outcome StartWayland(std::string& why);
 
     pid_t m_server = 0;   // Xvfb, or Weston
@@ -53,6 +56,7 @@ protected:
     void Start();
 
     Desktop::Kind kind = Desktop::Kind::X11;  // the desktop SetUp starts
+    std::string screen = "1280x1024";         // its X screen's size
     std::string errorFile;                    // the program's standard error goes here when set
     Desktop desktop;
     pid_t pid = 0;  // the program
