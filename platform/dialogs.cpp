@@ -269,7 +269,8 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
         bool cancel = clicked && box->standardButton(clicked) == QMessageBox::Cancel;
         window->result = cancel ? IDCANCEL : IDOK;
         window->ended = true;
-        PassActivationOn(window, box->isActiveWindow());
+        // Modal: while the program is the active application, the keyboard was the box's.
+        PassActivationOn(window, QGuiApplication::applicationState() == Qt::ApplicationActive);
         NoteChanged();
         WakeLoops();
     });
