@@ -1,8 +1,8 @@
 // The real program on a real desktop: where its windows appear on X11
 // (Xvfb with the openbox window manager, and without one), and that they
-// take the keyboard without one; that it opens on Wayland (a headless
-// Weston); and without Qt's Wayland plugin, that it opens through X11 and
-// says what to install.
+// take the keyboard; that it opens on Wayland (a headless Weston); and
+// without Qt's Wayland plugin, that it opens through X11 and says what to
+// install.
 
 #include "tests/support/desktop.h"
 #include "tests/support/program.h"
@@ -63,13 +63,24 @@ TEST_F(DesktopEndToEnd, SecondaryWindowsOpenOverTheMainWindow)
     }
 }
 
-// Without a window manager (a bare X server, as in a kiosk) each secondary
-// window takes the keyboard as it shows: Escape, typed on the X server or
-// by winspy, ends that window only, and the main window then has the
-// keyboard back.
-class BareX11EndToEnd : public DesktopEndToEnd, public ::testing::WithParamInterface<bool> {
+// On a small screen, with openbox and without a window manager (as in a
+// kiosk), the main window moved to stick out at the bottom right: each
+// secondary window and the help window lie inside the screen (a dialog
+// taller than it starts at its top; the help window, which scrolls, is
+// made to fit) and take the keyboard: Escape, typed on the X server or by
+// winspy, ends that window only, and the main window has the keyboard back.
+struct Screen {
+    const char* name;
+    Desktop::Kind kind;
+    int width, height;
+    bool typed;  // Escape typed on the X server, else by winspy
+};
+void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.name; }
+
+class SmallScreen : public DesktopEndToEnd, public ::testing::WithParamInterface<Screen> {
 protected:
-    BareX11EndToEnd() { kind = Desktop::Kind::BareX11; }
+    SmallScreen() { kind = GetParam().kind, screen = std::to_string(width) + "x" + std::to_string(height); }
+    const int width = GetParam().width, height = GetParam().height;
 };
 
 // The X window with the keyboard focus: "ID NAME\n".
@@ -78,98 +89,39 @@ std::string KeyboardWindow()
     return RunShell("id=$(xdotool getwindowfocus) && echo \"$id $(xdotool getwindowname $id)\"").output;
 }
 
-TEST_P(BareX11EndToEnd, EscapeEndsTheSecondaryWindowOnly)
+TEST_P(SmallScreen, SecondaryWindowsLieInsideAndTakeTheKeyboard)
 {
-    const bool typed = GetParam();  // on the X server, else by winspy
-    const std::string mainWindow = RunShell("xdotool search --onlyvisible --name '^Corvale$' | tr '\\n' ' '").output + "Corvale\n";
-    const struct {
-        const char* command;  // the main window's menu command that opens it
-        const char* caption;
-        const char* kind;
-    } windows[] = {
-        {"40010", "RVL Options", "dialog"},
-        {"40011", "RVL Calendar", "dialog"},  // only hidden by Escape
-        {"40015", "Help", "help"},
-        {"40017", "About Corvale", "dialog"},
-    };
-    for (const auto& window : windows) {
-        SCOPED_TRACE(window.caption);
-        auto shown = [&] { return DumpWindow(window.caption, window.kind)["visible"].toBool(); };
-        ASSERT_EQ(Winspy({"command", "--kind", "dialog", "Corvale", window.command}).status, 0);
-        ASSERT_TRUE(PollUntil(shown, 10000));
-        if (typed) {
-            const std::string owner = " " + std::string(window.caption) + "\n";
-            EXPECT_TRUE(PollUntil([&] { return KeyboardWindow().find(owner) != std::string::npos; }, 5000))
+    const std::string main = "xdotool search --onlyvisible --name '^Corvale$'";
+    const std::string mainWindow = RunShell(main + " | tr '\\n' ' '").output + "Corvale\n";
+    RunShell(main + " windowmove " + std::to_string(width - 300) + " " + std::to_string(height - 300));
+    int box[4] = {};
+    ASSERT_TRUE(PollUntil([&] { return desktop.Frame("Corvale", box) && box[0] > width / 2; }, 5000));
+    for (const auto& [command, caption, kind] : {std::tuple{"40010", "RVL Options", "dialog"}, {"40011", "RVL Calendar", "dialog"},
+                                                 {"40015", "Help", "help"}, {"40017", "About Corvale", "dialog"}}) {
+        SCOPED_TRACE(caption);
+        auto inside = [&](int at, int size, int limit) { return at >= 0 && (at + size <= limit || (at == 0 && std::string(kind) == "dialog")); };
+        ASSERT_EQ(Winspy({"command", "--kind", "dialog", "Corvale", command}).status, 0);
+        EXPECT_TRUE(PollUntil([&] { return desktop.Frame(caption, box) && inside(box[0], box[2], width) && inside(box[1], box[3], height); }, 5000))
+            << box[0] << "," << box[1] << " " << box[2] << "x" << box[3];
+        if (GetParam().typed) {
+            EXPECT_TRUE(PollUntil([&] { return KeyboardWindow().find(" " + std::string(caption) + "\n") != std::string::npos; }, 5000))
                 << "the keyboard is with " << KeyboardWindow();
             RunShell("xdotool key Escape");
         } else {
-            Winspy({"key", "--kind", window.kind, window.caption, "Escape"});
+            Winspy({"key", "--kind", kind, caption, "Escape"});
         }
-        EXPECT_TRUE(PollUntil([&] { return !shown(); }, 5000));
-        ASSERT_TRUE(IsRunning(pid));
-        EXPECT_TRUE(DumpWindow("Corvale", "dialog")["visible"].toBool());
+        EXPECT_TRUE(PollUntil([&] { return !DumpWindow(caption, kind)["visible"].toBool(); }, 5000));  // the calendar is only hidden
+        ASSERT_TRUE(IsRunning(pid) && DumpWindow("Corvale", "dialog")["visible"].toBool());
     }
     EXPECT_TRUE(PollUntil([&] { return KeyboardWindow() == mainWindow; }, 5000)) << KeyboardWindow();
     RunShell("xdotool key Escape");
     EXPECT_EQ(WaitForExit(pid, 5000), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(BareX11, BareX11EndToEnd, ::testing::Bool(),
-                         [](const auto& info) { return std::string(info.param ? "TypedOnTheXServer" : "ByWinspy"); });
-
-// The secondary windows and the help window lie inside a small screen,
-// with and without a window manager, the main window moved to stick out
-// at the bottom right: moved just enough from their place over it. A
-// dialog taller than the screen starts at its top; the help window, which
-// scrolls, is made to fit.
-struct Screen {
-    const char* name;
-    Desktop::Kind kind;
-    int width, height;
-};
-void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.name; }
-
-class PlacementEndToEnd : public DesktopEndToEnd, public ::testing::WithParamInterface<Screen> {
-protected:
-    PlacementEndToEnd()
-    {
-        kind = GetParam().kind;
-        screen = std::to_string(GetParam().width) + "x" + std::to_string(GetParam().height);
-    }
-};
-
-TEST_P(PlacementEndToEnd, WindowsLieInsideTheScreen)
-{
-    const int width = GetParam().width, height = GetParam().height;
-    RunShell("xdotool search --onlyvisible --name '^Corvale$' windowmove " + std::to_string(width - 300) + " " +
-             std::to_string(height - 300));
-    int box[4] = {};
-    ASSERT_TRUE(PollUntil([&] { return desktop.Frame("Corvale", box) && box[0] > width / 2; }, 5000));
-    const struct {
-        const char* command;
-        const char* caption;
-        bool fits;  // made as small as the screen when larger
-    } windows[] = {
-        {"40010", "RVL Options", false},
-        {"40011", "RVL Calendar", false},
-        {"40017", "About Corvale", false},
-        {"40015", "Help", true},
-    };
-    for (const auto& window : windows) {
-        SCOPED_TRACE(window.caption);
-        auto inside = [&](int at, int size, int limit) { return at >= 0 && (at + size <= limit || (at == 0 && !window.fits)); };
-        ASSERT_EQ(Winspy({"command", "--kind", "dialog", "Corvale", window.command}).status, 0);
-        EXPECT_TRUE(PollUntil([&] { return desktop.Frame(window.caption, box) && inside(box[0], box[2], width) &&
-                                           inside(box[1], box[3], height); }, 5000))
-            << box[0] << "," << box[1] << " " << box[2] << "x" << box[3];
-        Winspy({"close", window.caption});
-        ASSERT_TRUE(PollUntil([&] { return !desktop.Frame(window.caption, box); }, 5000));
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(SmallScreens, PlacementEndToEnd,
-                         ::testing::Values(Screen{"Openbox800x600", Desktop::Kind::X11, 800, 600},
-                                           Screen{"BareX11At640x480", Desktop::Kind::BareX11, 640, 480}),
+INSTANTIATE_TEST_SUITE_P(Desktops, SmallScreen,
+                         ::testing::Values(Screen{"Openbox800x600", Desktop::Kind::X11, 800, 600, true},
+                                           Screen{"BareX11At640x480", Desktop::Kind::BareX11, 640, 480, true},
+                                           Screen{"BareX11At640x480ByWinspy", Desktop::Kind::BareX11, 640, 480, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // On a Wayland desktop with no X display the program opens there, through

@@ -219,22 +219,17 @@ bool Desktop::Geometry(const std::string& title, int box[4]) const
     return std::sscanf(result.output.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &box[0], &box[1], &box[2], &box[3]) == 4;
 }
 
-// xwininfo's client area and the window manager's _NET_FRAME_EXTENTS
+// xwininfo's client area, then the window manager's _NET_FRAME_EXTENTS
 // (left, right, top, bottom; none without one).
 bool Desktop::Frame(const std::string& title, int box[4]) const
 {
-    CommandResult result = RunShell(
-        "id=$(xdotool search --onlyvisible --name " + ShellQuote("^" + title + "$") + " 2>/dev/null | head -n 1) && "
-        "[ -n \"$id\" ] && xwininfo -id $id 2>/dev/null | awk '/Absolute upper-left|Width:|Height:/ { print $NF }' && "
-        "xprop -id $id _NET_FRAME_EXTENTS 2>/dev/null | grep -o '[0-9, ]*$' | tr -d ,");
-    int left = 0, right = 0, top = 0, bottom = 0;
-    if (std::sscanf(result.output.c_str(), "%d %d %d %d %d %d %d %d", &box[0], &box[1], &box[2], &box[3], &left, &right, &top,
-                    &bottom) < 4)
+    CommandResult result = RunShell("{ id=$(xdotool search --onlyvisible --name " + ShellQuote("^" + title + "$") +
+                                    " | head -n 1) && [ -n \"$id\" ] && xwininfo -id $id | awk '/Absolute|Width:|Height:/ { print $NF }' &&"
+                                    " xprop -id $id _NET_FRAME_EXTENTS | grep -o '[0-9, ]*$' | tr -d ,; } 2>/dev/null");
+    int f[4] = {};  // left, right, top, bottom
+    if (std::sscanf(result.output.c_str(), "%d %d %d %d %d %d %d %d", &box[0], &box[1], &box[2], &box[3], &f[0], &f[1], &f[2], &f[3]) < 4)
         return false;
-    box[0] -= left;
-    box[1] -= top;
-    box[2] += left + right;
-    box[3] += top + bottom;
+    box[0] -= f[0], box[1] -= f[2], box[2] += f[0] + f[1], box[3] += f[2] + f[3];
     return true;
 }
 
