@@ -79,7 +79,11 @@ void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.name; }
 
 class SmallScreen : public DesktopEndToEnd, public ::testing::WithParamInterface<Screen> {
 protected:
-    SmallScreen() { kind = GetParam().kind, screen = std::to_string(width) + "x" + std::to_string(height); }
+    SmallScreen()
+    {
+        kind = GetParam().kind;
+        screen = std::to_string(width) + "x" + std::to_string(height);
+    }
     const int width = GetParam().width, height = GetParam().height;
 };
 
@@ -96,21 +100,28 @@ TEST_P(SmallScreen, SecondaryWindowsLieInsideAndTakeTheKeyboard)
     RunShell(main + " windowmove " + std::to_string(width - 300) + " " + std::to_string(height - 300));
     int box[4] = {};
     ASSERT_TRUE(PollUntil([&] { return desktop.Frame("Corvale", box) && box[0] > width / 2; }, 5000));
-    for (const auto& [command, caption, kind] : {std::tuple{"40010", "RVL Options", "dialog"}, {"40011", "RVL Calendar", "dialog"},
-                                                 {"40015", "Help", "help"}, {"40017", "About Corvale", "dialog"}}) {
+    const std::tuple<const char*, const char*, const char*> windows[] = {
+        {"40010", "RVL Options", "dialog"}, {"40011", "RVL Calendar", "dialog"},
+        {"40015", "Help", "help"},          {"40017", "About Corvale", "dialog"}};
+    for (const auto& [command, caption, kind] : windows) {
         SCOPED_TRACE(caption);
-        auto inside = [&](int at, int size, int limit) { return at >= 0 && (at + size <= limit || (at == 0 && std::string(kind) == "dialog")); };
+        auto inside = [&](int at, int size, int limit) {
+            return at >= 0 && (at + size <= limit || (at == 0 && std::string(kind) == "dialog"));
+        };
         ASSERT_EQ(Winspy({"command", "--kind", "dialog", "Corvale", command}).status, 0);
-        EXPECT_TRUE(PollUntil([&] { return desktop.Frame(caption, box) && inside(box[0], box[2], width) && inside(box[1], box[3], height); }, 5000))
+        EXPECT_TRUE(PollUntil(
+            [&] { return desktop.Frame(caption, box) && inside(box[0], box[2], width) && inside(box[1], box[3], height); }, 5000))
             << box[0] << "," << box[1] << " " << box[2] << "x" << box[3];
         if (GetParam().typed) {
-            EXPECT_TRUE(PollUntil([&] { return KeyboardWindow().find(" " + std::string(caption) + "\n") != std::string::npos; }, 5000))
+            const std::string owner = " " + std::string(caption) + "\n";
+            EXPECT_TRUE(PollUntil([&] { return KeyboardWindow().find(owner) != std::string::npos; }, 5000))
                 << "the keyboard is with " << KeyboardWindow();
             RunShell("xdotool key Escape");
         } else {
             Winspy({"key", "--kind", kind, caption, "Escape"});
         }
-        EXPECT_TRUE(PollUntil([&] { return !DumpWindow(caption, kind)["visible"].toBool(); }, 5000));  // the calendar is only hidden
+        // Gone; the calendar is only hidden.
+        EXPECT_TRUE(PollUntil([&] { return !DumpWindow(caption, kind)["visible"].toBool(); }, 5000));
         ASSERT_TRUE(IsRunning(pid) && DumpWindow("Corvale", "dialog")["visible"].toBool());
     }
     EXPECT_TRUE(PollUntil([&] { return KeyboardWindow() == mainWindow; }, 5000)) << KeyboardWindow();

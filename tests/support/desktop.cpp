@@ -224,10 +224,12 @@ bool Desktop::Geometry(const std::string& title, int box[4]) const
 bool Desktop::Frame(const std::string& title, int box[4]) const
 {
     CommandResult result = RunShell("{ id=$(xdotool search --onlyvisible --name " + ShellQuote("^" + title + "$") +
-                                    " | head -n 1) && [ -n \"$id\" ] && xwininfo -id $id | awk '/Absolute|Width:|Height:/ { print $NF }' &&"
+                                    " | head -n 1) && [ -n \"$id\" ] &&"
+                                    " xwininfo -id $id | awk '/Absolute|Width:|Height:/ { print $NF }' &&"
                                     " xprop -id $id _NET_FRAME_EXTENTS | grep -o '[0-9, ]*$' | tr -d ,; } 2>/dev/null");
     int f[4] = {};  // left, right, top, bottom
-    if (std::sscanf(result.output.c_str(), "%d %d %d %d %d %d %d %d", &box[0], &box[1], &box[2], &box[3], &f[0], &f[1], &f[2], &f[3]) < 4)
+    if (std::sscanf(result.output.c_str(), "%d %d %d %d %d %d %d %d", &box[0], &box[1], &box[2], &box[3], &f[0], &f[1], &f[2],
+                    &f[3]) < 4)
         return false;
     box[0] -= f[0], box[1] -= f[2], box[2] += f[0] + f[1], box[3] += f[2] + f[3];
     return true;
