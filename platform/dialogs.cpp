@@ -112,8 +112,9 @@ namespace {
 // The handheld's screen on the desktop: where the oldest dialog of the
 // process (the main window) shows it. A later window is put where its
 // handheld position lies on that screen, over the main window, rather than
-// wherever the desktop puts an ownerless window. The first stays where the
-// desktop put it.
+// wherever the desktop puts an ownerless window, and moved just enough to
+// lie inside the work area of the main window's screen, its frame (taken
+// to be the main window's) included. The first stays where the desktop put it.
 void PlaceOnScreen(WindowObject* window)
 {
     WindowObject* screen = nullptr;
@@ -124,7 +125,8 @@ void PlaceOnScreen(WindowObject* window)
         return;
     // Client areas: the desktop adds each window's frame around it.
     QPoint origin = screen->widget->geometry().topLeft() - QPoint(screen->screenX, screen->screenY) * kScale;
-    window->widget->setGeometry(QRect(origin + QPoint(window->screenX, window->screenY) * kScale, window->widget->size()));
+    QRect client(origin + QPoint(window->screenX, window->screenY) * kScale, window->widget->size());
+    window->widget->setGeometry(InsideWorkArea(client, FrameMargins(screen->widget), screen->widget->screen(), false));
 }
 
 // The windowing, and the placement of a window shown again, once.
@@ -197,6 +199,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, const DLGTEMPLATEW* dialogTemplate, H
         NoteChanged();
         PlaceOnScreen(window);
         frame->show();
+        AskToActivate(window);  // takes the keyboard, with or without a window manager
     }
     RunModalLoopOf(window);
     INT_PTR result = window->result;
@@ -217,6 +220,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result)
     dialog->visible = false;
     if (dialog->widget)
         dialog->widget->hide();
+    PassActivationOn(dialog, false);
     WakeLoops();
     return TRUE;
 }
@@ -265,6 +269,8 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
         bool cancel = clicked && box->standardButton(clicked) == QMessageBox::Cancel;
         window->result = cancel ? IDCANCEL : IDOK;
         window->ended = true;
+        // Modal: while the program is the active application, the keyboard was the box's.
+        PassActivationOn(window, QGuiApplication::applicationState() == Qt::ApplicationActive);
         NoteChanged();
         WakeLoops();
     });

@@ -1,6 +1,8 @@
 // The help viewer's window: a text browser in a top-level window of kind
 // "help", closed by its close button, Escape or another process's
-// DestroyWindow.
+// DestroyWindow. It takes the keyboard as it opens, and lies inside the
+// screen's work area: as small as that area at most, and where the desktop
+// places it, moved just enough.
 
 #include "platform/helpwindow.h"
 
@@ -21,12 +23,35 @@ namespace platform {
 namespace {
 
 // A text browser that reports its close button (and Escape) instead of
-// closing, and its activation by the desktop.
+// closing, and its activation by the desktop, and keeps the place the
+// desktop gives it inside the work area.
 class HelpBrowser : public QTextBrowser {
 public:
     explicit HelpBrowser(WindowObject* window) : m_window(window) {}
 
+    // Shows the window, as large as the work area at most; where it is
+    // placed is the desktop's.
+    void ShowInsideWorkArea()
+    {
+        resize(InsideWorkArea(geometry(), QMargins(), screen(), true).size());
+        m_placing = true;
+        show();
+    }
+
 protected:
+    // The desktop's placement arrives as a move once it has framed the
+    // window; until then (without a window manager, for good) the window
+    // is kept inside as it is.
+    void moveEvent(QMoveEvent* event) override
+    {
+        if (m_placing) {
+            QMargins frame = FrameMargins(this);
+            m_placing = frame.isNull();
+            setGeometry(InsideWorkArea(geometry(), frame, screen(), true));
+        }
+        QTextBrowser::moveEvent(event);
+    }
+
     void closeEvent(QCloseEvent* event) override
     {
         event->ignore();
@@ -50,6 +75,7 @@ protected:
 
 private:
     WindowObject* m_window;  // the help window this browser shows
+    bool m_placing = false;  // shown, and not yet framed by the desktop
 };
 
 }  // namespace
@@ -74,7 +100,7 @@ int RunHelpWindow(const std::wstring& title, const std::string& htmlPath, const 
     }
     window->visible = true;
     window->ready = true;
-    browser->show();
+    browser->ShowInsideWorkArea();
     PublishWindows();
     // Opening the viewer makes it the active window, on every desktop.
     ActivateWindow(window);

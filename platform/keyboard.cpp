@@ -339,7 +339,8 @@ void StartKeyboard()
 
 // Typed keys: each key of the sequence goes, a moment after the one before
 // it was handled (as a quick typist's would), to an open pop-up, else the
-// process's focused widget, else the window.
+// window's focused widget, else the window; never to another window of the
+// process, which may still have the keyboard while this one shows.
 
 namespace {
 
@@ -352,8 +353,6 @@ void TypeKeysFrom(QPointer<QWidget> frame, std::vector<QKeyCombination> keys, si
     QWidget* target = QApplication::activePopupWidget();
     if (target && target->focusWidget())
         target = target->focusWidget();  // as the desktop routes keys to a pop-up
-    if (!target)
-        target = QApplication::focusWidget();
     if (!target && frame)
         target = frame->focusWidget() ? frame->focusWidget() : frame.data();
     if (target) {

@@ -7,10 +7,15 @@
 
 #include "platform/objects.h"
 
+#include <QMargins>
+#include <QRect>
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+class QScreen;
 
 namespace platform {
 
@@ -48,15 +53,31 @@ void SetRemoteAsker(RemoteAsker asker);
 bool AskRemote(WindowObject* window, const std::string& verb, const std::string& extra = std::string());
 
 // Activation. ActivateWindow raises a top-level window and makes it the
-// active one, with WM_ACTIVATE to both sides; NoteActivation only records
-// one the desktop has already activated; LoseActivation: a window of
-// another process or application became active. WatchActivation follows
-// the desktop's activation of other applications, once the application
-// object exists.
+// active one, with WM_ACTIVATE to both sides; AskToActivate raises one just
+// shown and asks the desktop to activate it, as a window manager does with
+// a new window, and it counts as active once the desktop says so (what
+// NoteActivation records); LoseActivation: a window of another process or
+// application became active. PassActivationOn: a window that had the
+// keyboard (`active`, or the one last made or asked to be active) is
+// going, and the newest other one shown is asked to take it, as a window
+// manager gives it back. WatchActivation follows the desktop's activation
+// of other applications, once the application object exists.
 void ActivateWindow(WindowObject* window);
+void AskToActivate(WindowObject* window);
 void NoteActivation(WindowObject* window);
 void LoseActivation();
+void PassActivationOn(WindowObject* window, bool active);
 void WatchActivation();
+
+// Placement on the desktop. FrameMargins: what the desktop puts around a
+// shown top-level widget (none without a window manager, or before it
+// framed the window). InsideWorkArea: where a top-level window's client
+// area goes so that, its frame around it, it lies inside the screen's
+// work area (the screen less panels and docks): moved just enough; one
+// larger than the work area starts at the area's edge or, `fit`, is made
+// as small as the area.
+QMargins FrameMargins(const QWidget* widget);
+QRect InsideWorkArea(const QRect& client, const QMargins& frame, const QScreen* screen, bool fit);
 
 // What happens to windows, as the rooms that follow it are told.
 enum class WindowEvent {

@@ -11,8 +11,10 @@
 #include <QApplication>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -39,6 +41,7 @@ QString CursorName()
 namespace {
 
 WindowObject* g_active = nullptr;  // the window that was last made active
+WindowObject* g_asked = nullptr;   // the window last asked for, until the desktop activates it
 
 }  // namespace
 
@@ -47,6 +50,8 @@ WindowObject* g_active = nullptr;  // the window that was last made active
 // hear that theirs are no longer active.
 void NoteActivation(WindowObject* window)
 {
+    if (window == g_asked)
+        g_asked = nullptr;
     if (!IsLiveWindow(window) || window == g_active)
         return;
     WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
@@ -66,6 +71,7 @@ void LoseActivation()
 {
     WindowObject* previous = IsLiveWindow(g_active) ? g_active : nullptr;
     g_active = nullptr;
+    g_asked = nullptr;
     if (previous)
         DeliverToProgram([previous] {
             if (IsLiveWindow(previous))
@@ -73,16 +79,44 @@ void LoseActivation()
         });
 }
 
-// Raises a top-level window, asks the desktop to activate it and records it.
+// Raises a top-level window and asks the desktop to activate it. Qt asks
+// the window manager; where none runs, it gives the window the X input
+// focus itself once the window is mapped.
+void AskToActivate(WindowObject* window)
+{
+    if (!IsLiveWindow(window) || !window->widget)
+        return;
+    window->widget->raise();
+    window->widget->activateWindow();
+    g_asked = window;
+}
+
+// The same, recorded at once as the active window.
 void ActivateWindow(WindowObject* window)
 {
-    if (!IsLiveWindow(window))
-        return;
-    if (window->widget) {
-        window->widget->raise();
-        window->widget->activateWindow();
-    }
+    AskToActivate(window);
     NoteActivation(window);
+}
+
+// The window going is forgotten as the active one (its object may be freed
+// and its address reused). Without a window manager nothing else would
+// give the keyboard back.
+void PassActivationOn(WindowObject* window, bool active)
+{
+    bool hadKeyboard = active || window == g_active || window == g_asked;
+    if (window == g_active)
+        g_active = nullptr;
+    if (window == g_asked)
+        g_asked = nullptr;
+    if (!hadKeyboard)
+        return;
+    const std::vector<WindowObject*>& windows = TopLevelWindows();
+    for (auto other = windows.rbegin(); other != windows.rend(); ++other) {
+        if (*other != window && (*other)->widget && (*other)->widget->isVisible()) {
+            AskToActivate(*other);
+            return;
+        }
+    }
 }
 
 // The desktop moved the focus to another application. Switching between
@@ -202,13 +236,14 @@ BOOL ShowWindow(HWND window, int command)
     window->visible = command != SW_HIDE;
     NoteChanged();
     if (window->widget) {
-        if (command == SW_MINIMIZE)
+        if (command == SW_MINIMIZE) {
             window->widget->showMinimized();
-        else if (command == SW_HIDE)
+        } else if (command == SW_HIDE) {
             window->widget->hide();
-        else if (window->kind == WindowKind::Control)
+            PassActivationOn(window, false);
+        } else if (window->kind == WindowKind::Control) {
             window->widget->setVisible(true);
-        else {
+        } else {
             if (!window->widget->isVisible())
                 ReportWindowEvent(WindowEvent::TopLevelShown, window);  // placed where it shows now
             window->widget->showNormal();
@@ -252,6 +287,7 @@ BOOL DestroyWindow(HWND window)
     window->visible = false;
     if (window->widget)
         window->widget->hide();
+    PassActivationOn(window, false);
     WakeLoops();
     return TRUE;
 }
@@ -290,6 +326,28 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes)
 
 // Geometry: handheld pixels; a top-level window's client area starts at its
 // screen position, a control's rectangle is relative to that client area.
+
+namespace platform {
+
+QMargins FrameMargins(const QWidget* widget)
+{
+    return widget && widget->windowHandle() ? widget->windowHandle()->frameMargins() : QMargins();
+}
+
+QRect InsideWorkArea(const QRect& client, const QMargins& frame, const QScreen* screen, bool fit)
+{
+    if (!screen)
+        return client;
+    const QRect area = screen->availableGeometry();
+    QRect outer = client.marginsAdded(frame);
+    if (fit)
+        outer.setSize(outer.size().boundedTo(area.size()));
+    outer.moveLeft(std::max(area.left(), std::min(outer.left(), area.left() + area.width() - outer.width())));
+    outer.moveTop(std::max(area.top(), std::min(outer.top(), area.top() + area.height() - outer.height())));
+    return outer.marginsRemoved(frame);
+}
+
+}  // namespace platform
 
 static QWidget* ClientOrWidget(HWND window)
 {

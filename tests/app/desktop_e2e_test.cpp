@@ -1,7 +1,8 @@
 // The real program on a real desktop: where its windows appear on X11
-// (Xvfb with the openbox window manager); that it opens on Wayland (a
-// headless Weston); and without Qt's Wayland plugin, that it opens through
-// X11 and says what to install.
+// (Xvfb with the openbox window manager, and without one), and that they
+// take the keyboard; that it opens on Wayland (a headless Weston); and
+// without Qt's Wayland plugin, that it opens through X11 and says what to
+// install.
 
 #include "tests/support/desktop.h"
 #include "tests/support/program.h"
@@ -61,6 +62,78 @@ TEST_F(DesktopEndToEnd, SecondaryWindowsOpenOverTheMainWindow)
         }
     }
 }
+
+// On a small screen, with openbox and without a window manager (as in a
+// kiosk), the main window moved to stick out at the bottom right: each
+// secondary window and the help window lie inside the screen (a dialog
+// taller than it starts at its top; the help window, which scrolls, is
+// made to fit) and take the keyboard: Escape, typed on the X server or by
+// winspy, ends that window only, and the main window has the keyboard back.
+struct Screen {
+    const char* name;
+    Desktop::Kind kind;
+    int width, height;
+    bool typed;  // Escape typed on the X server, else by winspy
+};
+void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.name; }
+
+class SmallScreen : public DesktopEndToEnd, public ::testing::WithParamInterface<Screen> {
+protected:
+    SmallScreen()
+    {
+        kind = GetParam().kind;
+        screen = std::to_string(width) + "x" + std::to_string(height);
+    }
+    const int width = GetParam().width, height = GetParam().height;
+};
+
+// The X window with the keyboard focus: "ID NAME\n".
+std::string KeyboardWindow()
+{
+    return RunShell("id=$(xdotool getwindowfocus) && echo \"$id $(xdotool getwindowname $id)\"").output;
+}
+
+TEST_P(SmallScreen, SecondaryWindowsLieInsideAndTakeTheKeyboard)
+{
+    const std::string main = "xdotool search --onlyvisible --name '^Corvale$'";
+    const std::string mainWindow = RunShell(main + " | tr '\\n' ' '").output + "Corvale\n";
+    RunShell(main + " windowmove " + std::to_string(width - 300) + " " + std::to_string(height - 300));
+    int box[4] = {};
+    ASSERT_TRUE(PollUntil([&] { return desktop.Frame("Corvale", box) && box[0] > width / 2; }, 5000));
+    const std::tuple<const char*, const char*, const char*> windows[] = {
+        {"40010", "RVL Options", "dialog"}, {"40011", "RVL Calendar", "dialog"},
+        {"40015", "Help", "help"},          {"40017", "About Corvale", "dialog"}};
+    for (const auto& [command, caption, kind] : windows) {
+        SCOPED_TRACE(caption);
+        auto inside = [&](int at, int size, int limit) {
+            return at >= 0 && (at + size <= limit || (at == 0 && std::string(kind) == "dialog"));
+        };
+        ASSERT_EQ(Winspy({"command", "--kind", "dialog", "Corvale", command}).status, 0);
+        EXPECT_TRUE(PollUntil(
+            [&] { return desktop.Frame(caption, box) && inside(box[0], box[2], width) && inside(box[1], box[3], height); }, 5000))
+            << box[0] << "," << box[1] << " " << box[2] << "x" << box[3];
+        if (GetParam().typed) {
+            const std::string owner = " " + std::string(caption) + "\n";
+            EXPECT_TRUE(PollUntil([&] { return KeyboardWindow().find(owner) != std::string::npos; }, 5000))
+                << "the keyboard is with " << KeyboardWindow();
+            RunShell("xdotool key Escape");
+        } else {
+            Winspy({"key", "--kind", kind, caption, "Escape"});
+        }
+        // Gone; the calendar is only hidden.
+        EXPECT_TRUE(PollUntil([&] { return !DumpWindow(caption, kind)["visible"].toBool(); }, 5000));
+        ASSERT_TRUE(IsRunning(pid) && DumpWindow("Corvale", "dialog")["visible"].toBool());
+    }
+    EXPECT_TRUE(PollUntil([&] { return KeyboardWindow() == mainWindow; }, 5000)) << KeyboardWindow();
+    RunShell("xdotool key Escape");
+    EXPECT_EQ(WaitForExit(pid, 5000), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, SmallScreen,
+                         ::testing::Values(Screen{"Openbox800x600", Desktop::Kind::X11, 800, 600, true},
+                                           Screen{"BareX11At640x480", Desktop::Kind::BareX11, 640, 480, true},
+                                           Screen{"BareX11At640x480ByWinspy", Desktop::Kind::BareX11, 640, 480, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // On a Wayland desktop with no X display the program opens there, through
 // Qt's Wayland plugin.

@@ -121,16 +121,16 @@ std::string RuntimeFile(const std::string& name)
 
 }  // namespace
 
-Desktop::Outcome Desktop::Start(Kind kind, std::string& why)
+Desktop::Outcome Desktop::Start(Kind kind, std::string& why, const std::string& screen)
 {
     RelaxStringChecks();
-    return kind == Kind::X11 ? StartX11(why) : StartWayland(why);
+    return kind == Kind::Wayland ? StartWayland(why) : StartX11(kind == Kind::X11, screen, why);
 }
 
-Desktop::Outcome Desktop::StartX11(std::string& why)
+Desktop::Outcome Desktop::StartX11(bool manager, const std::string& screen, std::string& why)
 {
     why = NotInstalled({{"Xvfb", "xvfb", OnPath("Xvfb")},
-                        {"openbox", "openbox", OnPath("openbox")},
+                        {"openbox", "openbox", !manager || OnPath("openbox")},
                         {"xdotool", "xdotool", OnPath("xdotool")},
                         {"xprop", "x11-utils", OnPath("xprop")}});
     if (!why.empty())
@@ -145,7 +145,7 @@ Desktop::Outcome Desktop::StartX11(std::string& why)
     // -noreset: an X server resets itself whenever its last client leaves,
     // refusing whoever connects meanwhile, as openbox right after the check
     // below was, now and then.
-    m_server = Spawn({"Xvfb", "-displayfd", std::to_string(numbers[1]), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+    m_server = Spawn({"Xvfb", "-displayfd", std::to_string(numbers[1]), "-screen", "0", screen + "x24", "-nolisten", "tcp",
                       "-noreset"},
                      serverLog, numbers[1]);
     close(numbers[1]);
@@ -166,7 +166,7 @@ Desktop::Outcome Desktop::StartX11(std::string& why)
     // does not answer is told from an openbox that fails.
     const Outcome answering = AwaitUp(m_server, "Xvfb", serverLog, "let a client in",
                                       [] { return RunShell("xprop -root >/dev/null 2>&1").status == 0; }, why);
-    if (answering != Outcome::Up)
+    if (answering != Outcome::Up || !manager)
         return answering;
     const std::string log = RuntimeFile("openbox.log");
     m_manager = Spawn({"openbox"}, log);
@@ -219,11 +219,27 @@ bool Desktop::Geometry(const std::string& title, int box[4]) const
     return std::sscanf(result.output.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &box[0], &box[1], &box[2], &box[3]) == 4;
 }
 
+// xwininfo's client area, then the window manager's _NET_FRAME_EXTENTS
+// (left, right, top, bottom; none without one).
+bool Desktop::Frame(const std::string& title, int box[4]) const
+{
+    CommandResult result = RunShell("{ id=$(xdotool search --onlyvisible --name " + ShellQuote("^" + title + "$") +
+                                    " | head -n 1) && [ -n \"$id\" ] &&"
+                                    " xwininfo -id $id | awk '/Absolute|Width:|Height:/ { print $NF }' &&"
+                                    " xprop -id $id _NET_FRAME_EXTENTS | grep -o '[0-9, ]*$' | tr -d ,; } 2>/dev/null");
+    int f[4] = {};  // left, right, top, bottom
+    if (std::sscanf(result.output.c_str(), "%d %d %d %d %d %d %d %d", &box[0], &box[1], &box[2], &box[3], &f[0], &f[1], &f[2],
+                    &f[3]) < 4)
+        return false;
+    box[0] -= f[0], box[1] -= f[2], box[2] += f[0] + f[1], box[3] += f[2] + f[3];
+    return true;
+}
+
 void DesktopTest::SetUp()
 {
     TempHomeTest::SetUp();
     std::string why;
-    switch (desktop.Start(kind, why)) {
+    switch (desktop.Start(kind, why, screen)) {
     case Desktop::Outcome::ToolMissing:
         GTEST_SKIP() << why;
     case Desktop::Outcome::Failed:

@@ -1,6 +1,8 @@
 // A real desktop for a test, on a display of its own: X11 (Xvfb with the
 // openbox window manager, as a person's desktop places and decorates
-// windows) or Wayland (a headless Weston, no X display beside it).
+// windows), a bare X server (Xvfb alone, as a kiosk or some remote
+// desktops run programs) or Wayland (a headless Weston, no X display
+// beside it).
 // Programs the test starts afterwards open their windows there.
 #pragma once
 
@@ -11,27 +13,30 @@
 
 class Desktop {
 public:
-    enum class Kind { X11, Wayland };
+    enum class Kind { X11, BareX11, Wayland };
     enum class Outcome {
         Up,           // the desktop answers
         ToolMissing,  // a program or plugin it needs is not installed
         Failed,       // everything is installed, yet it did not come up
     };
 
-    // Starts the desktop. X11 sets DISPLAY (QT_QPA_PLATFORM becomes xcb,
-    // WAYLAND_DISPLAY is unset); Wayland sets WAYLAND_DISPLAY and unsets
+    // Starts the desktop. X11 and BareX11 set DISPLAY (QT_QPA_PLATFORM
+    // becomes xcb, WAYLAND_DISPLAY is unset), their screen `screen`
+    // ("WIDTHxHEIGHT") pixels; Wayland sets WAYLAND_DISPLAY and unsets
     // DISPLAY and QT_QPA_PLATFORM, so that a program picks its platform as
     // on a person's Wayland desktop. `why` names the missing tool, or says
     // what did not come up.
-    Outcome Start(Kind kind, std::string& why);
+    Outcome Start(Kind kind, std::string& why, const std::string& screen = "1280x1024");
     ~Desktop();
 
     // The visible window titled exactly `title`: its client area on the
     // desktop, [x, y, width, height]; false when there is none (X11 only).
     bool Geometry(const std::string& title, int box[4]) const;
+    // The same window with the frame the window manager puts around it.
+    bool Frame(const std::string& title, int box[4]) const;
 
 private:
-    Outcome StartX11(std::string& why);
+    Outcome StartX11(bool manager, const std::string& screen, std::string& why);
     Outcome StartWayland(std::string& why);
 
     pid_t m_server = 0;   // Xvfb, or Weston
@@ -51,6 +56,7 @@ protected:
     void Start();
 
     Desktop::Kind kind = Desktop::Kind::X11;  // the desktop SetUp starts
+    std::string screen = "1280x1024";         // its X screen's size
     std::string errorFile;                    // the program's standard error goes here when set
     Desktop desktop;
     pid_t pid = 0;  // the program
