@@ -255,8 +255,9 @@ const std::vector<InspectorVerb>& InspectorVerbs()
         {"activate", 0, true, "\"CAPTION\"", "makes the window the active one", nullptr, RunActivate},
         {"screenshot", 1, false, "\"CAPTION\" FILE.png", "saves a picture of the window", nullptr, RunScreenshot},
         {"key", 1, true, "\"CAPTION\" KEYS",
-         "types KEYS as a person would, into whatever has the keyboard focus in\n"
-         "that window's process (an open menu included); KEYS is a key sequence\n"
+         "types KEYS as a person would, into the control with the keyboard\n"
+         "focus in that window (else the window itself), or into an open menu;\n"
+         "KEYS is a key sequence\n"
          "in Qt's portable text form: \"Ctrl+Tab\", \"Alt+T\", \"Return\", \"Escape\",\n"
          "\"F1\", \"Down\", or several: \"Alt+T, Return\"",
          ValidKeys, RunKey},
