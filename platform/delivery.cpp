@@ -119,11 +119,11 @@ namespace {
 
 WindowObject* g_waitingFor = nullptr;  // the top-level window the call is made for
 uint64_t g_stopTurn = 0;               // the program's turn in which a stop was asked
-std::vector<std::function<void(bool)>> g_waitWatchers;
+std::vector<void (*)(bool)> g_waitWatchers;  // told as blocking calls begin, serve and end
 
 void TellWatchers(bool waiting)
 {
-    for (const auto& watcher : g_waitWatchers)
+    for (void (*watcher)(bool) : g_waitWatchers)
         watcher(waiting);
 }
 
@@ -179,9 +179,9 @@ bool StopAsked()
     return g_blockDepth > 0 && g_stopTurn != 0 && g_stopTurn == ProgramTurn();
 }
 
-void WatchWaiting(std::function<void(bool waiting)> watcher)
+void WatchWaiting(void (*watcher)(bool waiting))
 {
-    g_waitWatchers.push_back(std::move(watcher));
+    g_waitWatchers.push_back(watcher);
 }
 
 // Input while waiting: Escape in the window the call is made for reaches
@@ -253,6 +253,8 @@ void HoldInputWhileWaiting()
 
 void ReplayHeldInput()
 {
+    if (g_heldInput.empty())
+        return;
     std::vector<HeldEvent> held = std::move(g_heldInput);
     g_heldInput.clear();
     for (HeldEvent& entry : held) {

@@ -54,6 +54,6 @@ bool StopAsked();
 
 // Told true as a blocking call begins and each time it serves, false once
 // it has returned (the window inspector's snapshot follows it).
-void WatchWaiting(std::function<void(bool waiting)> watcher);
+void WatchWaiting(void (*watcher)(bool waiting));
 
 }  // namespace platform
