@@ -277,6 +277,7 @@ TEST_F(MainWindowTest, OptionsAndDownloadFillTheScreen)
 // then the season list, then the wait cursor goes.
 TEST_F(MainWindowTest, LoadingStagesFillThePagesInOrder)
 {
+    SetClockSpeedForTest(1);  // stages 100 ms apart: the watch below, looking again at most every 50 ms, sees each
     std::vector<std::string> seen;
     QTimer::singleShot(0, [&] {
         HWND window = g_mainWindow;
