@@ -246,13 +246,32 @@ TEST_F(RegistryTest, SmallBufferGetsMoreDataAndNeededSize)
     RegCloseKey(key);
 }
 
-TEST_F(RegistryTest, ReadsFileWrittenElsewhereAfreshAtEachQuery)
+// The file is read once for a run of queries while it stays as it was, and
+// again at the first query after it changed elsewhere.
+TEST_F(RegistryTest, ReadsFileOnceUntilItChangesElsewhere)
 {
     WriteRegistry("\xEF\xBB\xBFREGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\TAMROCK\\RAVELOCK]\r\n"
                   "\"Install\"=\"/a \\\"b\\\" \\\\c\"\r\n\"Team\"=dword:0000001F\r\n@=\"default\"\r\n\"Blob\"=hex:01,ff\r\n");
+    // A file changed in the last few milliseconds is always read again:
+    // the queries below come once it is older than that.
+    auto ageMs = [this] {
+        struct stat info{};
+        timespec now{};
+        stat(RegPath().c_str(), &info);
+        clock_gettime(CLOCK_REALTIME, &now);
+        return (now.tv_sec - info.st_ctim.tv_sec) * 1000 + (now.tv_nsec - info.st_ctim.tv_nsec) / 1000000;
+    };
+    while (ageMs() < 25)
+        usleep(2000);
+    int reads = 0;
+    WatchCallsForTest([&reads](const std::string& operation, const std::wstring& path) {
+        reads += operation == "open" && path.ends_with(L"/registry.reg");
+    });
     EXPECT_EQ(Read(L"Install"), L"/a \"b\" \\c");
     EXPECT_EQ(Read(L"Team"), L"dword 31");
     EXPECT_EQ(Read(nullptr), L"default");
+    WatchCallsForTest(nullptr);
+    EXPECT_EQ(reads, 1);
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, 0, &key), ERROR_SUCCESS);
     WriteRegistry("REGEDIT4\n\n" + kSection + "\"Team\"=dword:00000002\n\"Blob\"=hex:01,ff\n");
