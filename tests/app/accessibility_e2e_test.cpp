@@ -223,6 +223,7 @@ TEST_F(AccessibilityEndToEnd, TypedKeysAreAnnounced)
              for (const QJsonValue& event : events) {
                  if (event["type"] == "focus:" && event["name"] == "Download") {
                      EXPECT_TRUE(event["ancestors"].toArray().contains("menu bar"));
+                     EXPECT_TRUE(event["enabled"].toBool());  // heard as a command that can be chosen
                  }
              }
          }},

@@ -89,7 +89,8 @@ def events(count, command):
     def heard(event):
         source = event.source
         described = {"type": event.type, "role": source.getRoleName(), "name": source.name,
-                     "detail": event.detail1, "ancestors": ancestors(source)}
+                     "detail": event.detail1, "ancestors": ancestors(source),
+                     "enabled": pyatspi.STATE_ENABLED in source.getState().getStates()}
         if isinstance(event.any_data, pyatspi.Accessible):
             described["descendant"] = event.any_data.name
         seen.append(described)
