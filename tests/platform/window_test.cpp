@@ -156,6 +156,9 @@ TEST_F(WindowTest, ListViewKeepsCellsAndCutsTextAtTheBuffer)
         item.cchTextMax = 255;
         EXPECT_EQ(SendMessageW(list, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item)), 254);
         EXPECT_EQ(std::wcslen(cut), 254u);
+        item.cchTextMax = 1;  // room for the terminator alone
+        EXPECT_EQ(SendMessageW(list, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&item)), 0);
+        EXPECT_EQ(cut[0], L'\0');
         EXPECT_EQ(ListCell(list, 7, 0), L"");   // no such row
         EXPECT_EQ(ListCell(list, 0, 50), L"");  // no such cell
         SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
